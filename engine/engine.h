@@ -1,0 +1,146 @@
+// CTestEngine: the one object that holds a test run, and theEngine, its one
+// instance in the program.
+//
+// Threads: the user-interface thread configures the engine, calls PrepareRun
+// and StartWorker, sets RequestAbort and copies the status with CopyStatus.
+// The worker thread runs the passes. They share only the RunStatus record
+// (under m_lock), the atomic abort flag and the texts, which the worker writes
+// before it notifies the end of the run.
+#pragma once
+
+#include <atomic>
+#include <cstdarg>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "engine/offset_set.h"
+#include "engine/types.h"
+#include "platform/platform.h"
+
+namespace kalvex {
+
+// Called exactly once per run, on the worker thread, as the worker's last use
+// of the engine. A GUI turns it into a posted event, a terminal tool into a
+// wake-up.
+using DoneNotifier = std::function<void()>;
+
+class CTestEngine {
+ public:
+  explicit CTestEngine(Platform& platform = SystemPlatform());
+  ~CTestEngine();
+  CTestEngine(const CTestEngine&) = delete;
+  CTestEngine& operator=(const CTestEngine&) = delete;
+
+  // --- Target, size, volume space and texts (user-interface thread) ---
+  void SetTargetPath(const char* path);  // null clears the target
+  bool HasTarget() const { return m_hasTarget; }
+  const std::string& TargetPath() const { return m_targetPath; }
+  uint64_t GetFreeSpaceMB();  // kAllOnes when the volume cannot be queried
+  uint64_t GetCapacityMB();
+  void SetSize(uint64_t size_mb);  // also sets or clears the capacity warning
+  void SetErrorText(const std::string& text);
+  void SetWarningText(const std::string& text);
+  // Empty means none.
+  std::string ErrorText() const;
+  std::string WarningText() const;
+  bool BlockBufferAvailable() const { return m_buffer != nullptr; }
+
+  // --- Run control ---
+  void PrepareRun();
+  // Starts the worker. Returns false only when no thread could be started; the
+  // notifier is then not called and nothing ran.
+  bool StartWorker(DoneNotifier done);
+  void RequestAbort() { m_abort.store(true); }
+  bool AbortRequested() const { return m_abort.load(); }
+  // Waits for a finished worker to be gone; used before a new run and at exit.
+  void JoinWorker();
+  // The worker's body: passes, then the one done notification.
+  void RunTest(DoneNotifier done);
+  RunStatus CopyStatus() const;
+  bool UsedCachedIo() { return m_platform.UsedCachedIo(); }
+
+  // --- Test data scan (user-interface thread, between runs) ---
+  uint64_t ScanTestData();  // MByte of regular test data, or kIrregularTestFiles
+  bool TestFilesPresent();  // any "*.kvx" entry in the target
+
+  // --- Pattern and sector check (worker thread) ---
+  void FillBlock(uint64_t offset);
+  int32_t CompareSector(const uint64_t* words, uint64_t offset, uint64_t seed);
+  void RecordFirstError(uint64_t offset, uint64_t expected, uint64_t found);
+  void CheckSector(const uint64_t* words, uint64_t offset);
+  void CheckBlock(uint64_t offset);
+  uint8_t* Buffer() { return m_buffer; }
+
+  // --- Passes (worker thread). Each returns false when it raised an error:
+  // the run has then ended and been notified, and the caller must return at
+  // once without touching the engine again. ---
+  bool WritePass();
+  bool VerifyPass();
+
+  // --- Errors of a pass (worker thread). They record the text and notify the
+  // end of the run; the caller then returns false up to RunTest. ---
+  void RaiseError(const char* format, ...);
+  void RaiseSystemError(ErrorCode code, const char* format, ...);
+
+  // Run parameters, set by a front end while no worker exists.
+  uint64_t SizeMB() const { return m_sizeMB.load(); }
+  bool m_doWrite = false;
+  bool m_doVerify = false;
+  bool m_endlessVerify = false;
+  bool UseAllSpace() const { return m_useAllSpace; }
+
+  // Aliased offsets found so far in the current verify pass (worker only).
+  const OffsetSet& AliasedOffsets() const { return m_aliasedOffsets; }
+  const char* FileName() const { return m_fileName; }
+
+ private:
+  void RaiseErrorV(const char* format, va_list args);
+  const char* SeparatorAfterTarget() const;
+  bool FormatTestFileName(uint64_t number);
+  bool FormatWildcard();
+  void RaisePathTooLong();
+  bool CutSizeAtFullMedium(uint64_t written_mb);
+  void SetPassRunning(bool* flag, bool running);
+  void FlushPendingAliased();
+  void NotifyDone();
+
+  Platform& m_platform;
+  // The run's data volume in MByte; 0 on entry to a run means all free space.
+  // Read by the user interface for its estimate while the worker may lower it.
+  std::atomic<uint64_t> m_sizeMB{0};
+  bool m_useAllSpace = false;
+  bool m_hasTarget = false;
+  std::string m_targetPath;
+  char m_fileName[kMaxPath] = {};
+  uint8_t* m_buffer = nullptr;  // kBlockSize bytes, page-aligned, owned
+
+  // Texts: written by the worker before it notifies, or by the user-interface
+  // thread while no worker runs; m_textLock keeps a late reader safe anyway.
+  mutable std::mutex m_textLock;
+  std::string m_errorText;
+  std::string m_warningText;
+
+  mutable std::mutex m_lock;  // guards m_status
+  RunStatus m_status;
+  std::atomic<bool> m_abort{false};
+
+  // Worker-only state of the current block's check: counts and the first
+  // mismatch are gathered here and published under m_lock once per block.
+  struct BlockTally {
+    uint64_t ok = 0, overwritten = 0, changed = 0, corrupted = 0;
+    FirstError first;
+  } m_tally;
+  OffsetSet m_aliasedOffsets;
+  uint64_t m_pendingAliasStart = 0;  // run of consecutive aliased sector numbers
+  uint64_t m_pendingAliasLength = 0;
+
+  DoneNotifier m_notify;
+  std::thread m_worker;
+};
+
+extern CTestEngine theEngine;
+
+}  // namespace kalvex

@@ -1,0 +1,66 @@
+// Preparing a run, the worker thread, and the one notification of its end.
+
+#include "engine/engine.h"
+
+namespace kalvex {
+
+void CTestEngine::PrepareRun() {
+  JoinWorker();
+  SetErrorText(std::string());
+  m_abort.store(false);
+  {
+    // No worker exists now; the lock keeps the user interface's copies whole.
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_status.m_firstError.taken = false;
+    m_status.m_verifying = false;
+    m_status.m_writing = false;
+    m_status.m_writeStarted = false;
+    m_status.m_verifyStarted = false;
+    m_status.m_mbVerified = 0;
+    m_status.m_mbWritten = 0;
+  }
+  if (SizeMB() == 0) {
+    m_useAllSpace = true;
+    // A failed query leaves all ones: the write pass then fills the medium
+    // and ends with the medium-full message.
+    SetSize(GetFreeSpaceMB());
+  } else {
+    m_useAllSpace = false;
+  }
+  const uint64_t size = SizeMB();
+  std::lock_guard<std::mutex> guard(m_lock);
+  m_status.m_mbTotal = (m_doWrite && m_doVerify) ? 2 * size : size;
+}
+
+bool CTestEngine::StartWorker(DoneNotifier done) {
+  JoinWorker();
+  try {
+    m_worker = std::thread([this, done = std::move(done)]() mutable {
+      m_platform.RaiseThreadPriority();
+      RunTest(std::move(done));
+    });
+  } catch (const std::system_error&) {
+    return false;
+  }
+  return true;
+}
+
+void CTestEngine::JoinWorker() {
+  if (m_worker.joinable()) m_worker.join();
+}
+
+void CTestEngine::RunTest(DoneNotifier done) {
+  m_notify = std::move(done);
+  // A pass that fails has raised its error, which notified the end already.
+  if (m_doWrite && !WritePass()) return;
+  if (m_doVerify && !m_abort.load()) {
+    for (;;) {
+      if (!VerifyPass()) return;
+      const bool faulty = CopyStatus().m_firstError.taken;
+      if (m_abort.load() || faulty || !m_endlessVerify) break;
+    }
+  }
+  NotifyDone();
+}
+
+}  // namespace kalvex
