@@ -25,6 +25,12 @@ bool OffsetSet::AddSectorRun(uint64_t first, uint64_t count) {
       if (bitmap == nullptr) return false;
       it = m_bitmaps.emplace(high, bitmap).first;
     }
+    if (part == 1) {  // scattered aliasing: the cheap single insert
+      m_count += roaring_bitmap_add_checked(it->second, low) ? 1 : 0;
+      first += 1;
+      count -= 1;
+      continue;
+    }
     const uint64_t end = uint64_t{low} + part;  // exclusive
     const uint64_t present = roaring_bitmap_range_cardinality(it->second, low, end);
     // Ranges become run containers: contiguous aliasing stays a few bytes.
