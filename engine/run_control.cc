@@ -18,6 +18,7 @@ void CTestEngine::PrepareRun() {
     m_status.m_verifyStarted = false;
     m_status.m_mbVerified = 0;
     m_status.m_mbWritten = 0;
+    m_status.m_verifyPasses = 0;
   }
   if (SizeMB() == 0) {
     m_useAllSpace = true;

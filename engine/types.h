@@ -53,6 +53,7 @@ struct RunStatus {
   uint64_t m_corruptedSectors = 0;
   uint64_t m_aliasedCount = 0;
   FirstError m_firstError;
+  uint64_t m_verifyPasses = 0;  // verify passes begun in this run
 };
 
 }  // namespace kalvex

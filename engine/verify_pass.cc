@@ -17,6 +17,7 @@ bool CTestEngine::VerifyPass() {
     std::lock_guard<std::mutex> guard(m_lock);
     m_status.m_verifying = true;
     m_status.m_verifyStarted = true;
+    ++m_status.m_verifyPasses;
     m_status.m_firstError.taken = false;
     m_status.m_mbVerified = 0;
     m_status.m_okSectors = 0;

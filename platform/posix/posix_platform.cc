@@ -171,13 +171,22 @@ class PosixPlatform final : public Platform {
  private:
   bool Open(const char* path, int flags, FileHandle* file, ErrorCode* error) {
     bool cached = false;
-    int fd = open(path, flags | O_DIRECT | O_CLOEXEC, 0644);
+    // O_NONBLOCK: a FIFO named like a test file must not hang the open.
+    int fd = open(path, flags | O_DIRECT | O_CLOEXEC | O_NONBLOCK, 0644);
     if (fd < 0 && errno == EINVAL) {
       fd = OpenCached(path, flags);
       cached = fd >= 0;
     }
     if (fd < 0) {
       *error = static_cast<ErrorCode>(errno);
+      return false;
+    }
+    // Only regular files hold test data; a folder named like a test file
+    // must not open as one.
+    struct stat st;
+    if (fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) {
+      close(fd);
+      *error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
       return false;
     }
     *file = fd;
@@ -194,14 +203,14 @@ class PosixPlatform final : public Platform {
   int OpenCached(const char* path, int flags) {
     int fd = -1;
     if (flags & O_CREAT) {
-      fd = open(path, (flags & ~(O_CREAT | O_EXCL)) | O_CLOEXEC);
+      fd = open(path, (flags & ~(O_CREAT | O_EXCL)) | O_CLOEXEC | O_NONBLOCK);
       if (fd >= 0 && FileSizeOf(fd) != 0) {  // not the file the refused call made
         close(fd);
         errno = EEXIST;
         return -1;
       }
     }
-    if (fd < 0) fd = open(path, flags | O_CLOEXEC, 0644);
+    if (fd < 0) fd = open(path, flags | O_CLOEXEC | O_NONBLOCK, 0644);
     return fd;
   }
 

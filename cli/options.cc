@@ -1,0 +1,154 @@
+#include "cli/options.h"
+
+#include <CLI/CLI.hpp>
+#include <cstdlib>
+#include <sstream>
+
+#include "cli/exit_codes.h"
+#include "cli/messages.h"
+#include "engine/language.h"
+
+namespace kalvex::cli {
+
+namespace {
+
+constexpr const char* kExitFooter =
+    "Exit status:\n"
+    "  0    no fault found (scan: the target could be read)\n"
+    "  1    faulty sectors found; this wins over 2 and 130, since the medium is\n"
+    "       known to be defective even if the run did not end normally\n"
+    "  2    the run ended on an error (file could not be created, written or read,\n"
+    "       medium full too early, ...) or the result file could not be written\n"
+    "  3    refused before starting: bad input, existing test files, zero size,\n"
+    "       not enough space, target missing, not a folder or unusable\n"
+    "  130  aborted by Ctrl-C (SIGINT) or SIGTERM before any fault was found\n"
+    "\n"
+    "The report goes to standard output; messages, warnings and, on a terminal,\n"
+    "the live progress line go to standard error.\n"
+    "The language follows --lang, else LC_ALL, LC_MESSAGES, LANG (first one set):\n"
+    "German for values starting with \"de\", English otherwise.\n";
+
+constexpr const char* kJsonHelp =
+    "Write the result as JSON to FILE (\"-\": standard output; the report then goes "
+    "to standard error). Written only when a run took place.";
+
+// The --lang option of a subcommand. Its callback sets the language at once:
+// options are processed in the order they are declared, so every option
+// declared after it reports its errors in the language asked for.
+void AddLanguageOption(CLI::App* sub, int* language) {
+  sub->add_option_function<std::string>(
+         "--lang",
+         [language](const std::string& value) {
+           // The check below has already rejected anything else.
+           *language = LanguageFromOption(value).value_or(*language);
+           g_language = *language;
+         },
+         "User interface language: en or de")
+      ->check(CLI::IsMember({"en", "de"}))
+      ->type_name("LANG");
+}
+
+CLI::Validator DigitsOnly() {
+  return CLI::Validator(
+      [](std::string& text) { return IsDigitsOnly(text) ? std::string() : SizeNotDigitsText(); },
+      "", "DIGITS");
+}
+
+}  // namespace
+
+int LanguageFromLocale(const char* lc_all, const char* lc_messages, const char* lang) {
+  for (const char* value : {lc_all, lc_messages, lang}) {
+    if (value == nullptr || value[0] == '\0') continue;
+    return (value[0] == 'd' && value[1] == 'e') ? 0 : 1;
+  }
+  return 1;
+}
+
+int LanguageFromEnvironment() {
+  return LanguageFromLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+}
+
+std::optional<int> LanguageFromOption(const std::string& value) {
+  if (value == "en") return 1;
+  if (value == "de") return 0;
+  return std::nullopt;
+}
+
+bool IsDigitsOnly(const std::string& text) {
+  if (text.empty()) return false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+ParseResult ParseCommandLine(const std::vector<std::string>& args, int default_language) {
+  g_language = default_language;
+
+  Options options;
+  options.language = default_language;
+  std::string size_text;
+  std::string json_path;
+
+  CLI::App app{
+      "Kalvex: tests a storage medium by filling a folder with test files "
+      "(1.kvx, 2.kvx, ...) and reading them back.",
+      "kalvex-cli"};
+  app.require_subcommand(1);
+  app.footer(kExitFooter);
+
+  CLI::App* test = app.add_subcommand(
+      "test", "Write + Verify: write test files into TARGET, then read them back");
+  CLI::App* verify =
+      app.add_subcommand("verify", "Verify: read back the test files that TARGET already holds");
+  CLI::App* scan = app.add_subcommand("scan", "Show the test data in TARGET and its free space");
+
+  for (CLI::App* sub : {test, verify, scan}) {
+    sub->footer(kExitFooter);
+    AddLanguageOption(sub, &options.language);
+    sub->add_option("TARGET", options.target, "Target folder")->required()->type_name("");
+  }
+  test->add_option("--size", size_text, "Data volume in MByte (default: all available space)")
+      ->check(DigitsOnly())
+      ->type_name("MBYTE");
+  for (CLI::App* sub : {test, verify}) {
+    sub->add_flag("--endless", options.endless,
+                  "Repeat the verify pass until a fault is found or the run is stopped");
+    sub->add_option("--json", json_path, kJsonHelp)->type_name("FILE");
+  }
+
+  std::vector<const char*> argv;
+  argv.reserve(args.size());
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+
+  ParseResult result;
+  try {
+    app.parse(static_cast<int>(argv.size()), argv.data());
+  } catch (const CLI::ParseError& error) {
+    std::ostringstream out;
+    std::ostringstream err;
+    const int code = app.exit(error, out, err);
+    result.out_text = out.str();
+    result.err_text = err.str();
+    // Help is a success; every other parse failure is bad input, which the
+    // program reports like any other refusal before a run.
+    result.exit_code = code == 0 ? kExitOk : kExitRefused;
+    return result;
+  }
+
+  if (test->parsed()) {
+    options.command = Command::kTest;
+    if (test->count("--size") > 0) options.size_text = size_text;
+  } else if (verify->parsed()) {
+    options.command = Command::kVerify;
+  } else {
+    options.command = Command::kScan;
+  }
+  const CLI::App* run = test->parsed() ? test : verify;
+  if (!scan->parsed() && run->count("--json") > 0) options.json_path = json_path;
+  g_language = options.language;
+  result.options = options;
+  return result;
+}
+
+}  // namespace kalvex::cli

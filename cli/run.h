@@ -1,0 +1,33 @@
+// The three commands of kalvex-cli over the engine: scan a target, and the
+// "Write + Verify" and "Verify" runs with the main window's decisions, the
+// progress window's live figures and the report box's final text.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "cli/options.h"
+#include "engine/engine.h"
+
+namespace kalvex::cli {
+
+struct Console {
+  std::ostream& out;  // results: scan lines, the report, JSON for "--json -"
+  std::ostream& err;  // messages, warnings, notes and the live line
+  // Live progress only goes to a terminal; anywhere else only the end counts.
+  bool err_is_terminal = false;
+  // Width of that terminal in characters; 0 when unknown.
+  std::function<size_t()> err_columns;
+};
+
+// A refusal text when path is not an existing folder, none when it is.
+std::optional<std::string> CheckTargetFolder(const std::string& path);
+
+// Runs the command that options name on engine and returns the exit status.
+// The engine must be idle; g_language must already hold options.language.
+int RunCommand(CTestEngine& engine, const Options& options, Console& console);
+
+}  // namespace kalvex::cli

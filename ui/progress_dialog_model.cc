@@ -1,0 +1,125 @@
+#include "ui/progress_dialog_model.h"
+
+#include <optional>
+#include <utility>
+
+#include "engine/language.h"
+#include "report/report.h"
+
+namespace kalvex {
+
+namespace {
+
+// Shown when no worker thread could be started at all; the run then ends at
+// once like a run that failed.
+constexpr const char* kNoThreadEnglish = "Error: The test could not be started.\r\n";
+constexpr const char* kNoThreadGerman = "Fehler: Der Test konnte nicht gestartet werden.\r\n";
+
+}  // namespace
+
+ProgressDialogModel::ProgressDialogModel(CTestEngine& engine, Platform& clock)
+    : engine_(engine), clock_(clock) {}
+
+void ProgressDialogModel::Start(DoneNotifier done) {
+  write_ = PassFigures();
+  verify_ = PassFigures();
+  title_ = LangText("Kalvex | Progress", "Kalvex | Fortschritt");
+  abort_caption_ = LangText("Abort", "Abbrechen");
+  copy_caption_ = LangText("Copy to clipboard", "In Zwischenablage kopieren");
+  write_group_ = LangText("Writing", "Schreiben");
+  verify_group_ = LangText("Verifying", "Prüfen");
+  bar_ = 0;
+  bar_state_ = BarState::kNormal;
+  report_.clear();
+  error_shown_ = false;
+  finished_ = false;
+  close_requested_ = false;
+  timer_active_ = true;
+
+  engine_.PrepareRun();
+  const bool started = engine_.StartWorker(std::move(done));
+  // PrepareRun may have set the warning when the run takes all free space.
+  const std::string warning = engine_.WarningText();
+  if (!warning.empty()) report_ = warning;
+  if (!started) {
+    engine_.SetErrorText(LangText(kNoThreadEnglish, kNoThreadGerman));
+    OnTestDone();
+  }
+}
+
+void ProgressDialogModel::OnTimer() {
+  if (finished_) return;
+  UpdateProgress(std::string());
+}
+
+void ProgressDialogModel::ApplyFigures(const RunStatus& status) {
+  const ProgressFigures figures = ComputeProgress(status, engine_.SizeMB(), clock_.Counter());
+  // A pass that has not begun keeps the empty texts of the opening.
+  if (figures.write.started) write_ = figures.write;
+  if (figures.verify.started) verify_ = figures.verify;
+  bar_ = figures.bar;
+}
+
+void ProgressDialogModel::UpdateProgress(const std::string& error) {
+  const RunStatus status = engine_.CopyStatus();
+  ApplyFigures(status);
+  if (std::optional<std::string> text = UpdateReport(status, error, engine_.WarningText())) {
+    report_ = std::move(*text);
+    error_shown_ = true;
+  }
+}
+
+void ProgressDialogModel::OnTestDone() {
+  if (finished_) return;  // one run, one end
+  finished_ = true;
+  const RunStatus status = engine_.CopyStatus();
+  if (status.m_abort) close_requested_ = true;
+  timer_active_ = false;
+
+  const std::string error = engine_.ErrorText();
+  ApplyFigures(status);
+  const FinalReport final_report = BuildFinalReport(status, error, engine_.WarningText());
+  report_ = final_report.text;
+  if (final_report.error_shown) error_shown_ = true;
+
+  abort_caption_ = "OK";
+  if (status.m_firstError.taken || !error.empty()) bar_state_ = BarState::kError;
+}
+
+bool ProgressDialogModel::OnCancel() {
+  const bool close = finished_;
+  // Also after the end: harmless, and the next run clears it.
+  engine_.RequestAbort();
+  return close;
+}
+
+std::string ProgressDialogModel::Caption(int id) const {
+  switch (id) {
+    case progress_ids::kAbort:
+      return abort_caption_;
+    case progress_ids::kCopy:
+      return copy_caption_;
+    case progress_ids::kWriteGroup:
+      return write_group_;
+    case progress_ids::kVerifyGroup:
+      return verify_group_;
+    case progress_ids::kWriteMB:
+      return write_.mbytes;
+    case progress_ids::kWriteTime:
+      return write_.time;
+    case progress_ids::kWriteRate:
+      return write_.rate;
+    case progress_ids::kVerifyMB:
+      return verify_.mbytes;
+    case progress_ids::kVerifyTime:
+      return verify_.time;
+    case progress_ids::kVerifyRate:
+      return verify_.rate;
+    case progress_ids::kReport:
+      return report_;
+    default:
+      return std::string();
+  }
+}
+
+}  // namespace kalvex
