@@ -60,6 +60,8 @@ class CTestEngine {
   // The worker's body: passes, then the one done notification.
   void RunTest(DoneNotifier done);
   RunStatus CopyStatus() const;
+  // The counter the status timestamps come from, for estimates made now.
+  int64_t Counter() { return m_platform.Counter(); }
   bool UsedCachedIo() { return m_platform.UsedCachedIo(); }
 
   // --- Test data scan (user-interface thread, between runs) ---

@@ -17,8 +17,7 @@ constexpr const char* kNoThreadGerman = "Fehler: Der Test konnte nicht gestartet
 
 }  // namespace
 
-ProgressDialogModel::ProgressDialogModel(CTestEngine& engine, Platform& clock)
-    : engine_(engine), clock_(clock) {}
+ProgressDialogModel::ProgressDialogModel(CTestEngine& engine) : engine_(engine) {}
 
 void ProgressDialogModel::Start(DoneNotifier done) {
   write_ = PassFigures();
@@ -53,7 +52,7 @@ void ProgressDialogModel::OnTimer() {
 }
 
 void ProgressDialogModel::ApplyFigures(const RunStatus& status) {
-  const ProgressFigures figures = ComputeProgress(status, engine_.SizeMB(), clock_.Counter());
+  const ProgressFigures figures = ComputeProgress(status, engine_.SizeMB(), engine_.Counter());
   // A pass that has not begun keeps the empty texts of the opening.
   if (figures.write.started) write_ = figures.write;
   if (figures.verify.started) verify_ = figures.verify;

@@ -40,10 +40,7 @@ constexpr Rgb kErrorReportBackground = {255, 205, 205};
 
 class ProgressDialogModel {
  public:
-  // clock supplies the counter that the engine's timestamps come from; it is
-  // the platform the engine was built with.
-  explicit ProgressDialogModel(CTestEngine& engine = theEngine,
-                               Platform& clock = SystemPlatform());
+  explicit ProgressDialogModel(CTestEngine& engine = theEngine);
 
   // Opening of the dialog: captions in the current language, empty figures,
   // bar at 0 in its normal state, then the run is prepared and its worker
@@ -96,7 +93,6 @@ class ProgressDialogModel {
   void ApplyFigures(const RunStatus& status);
 
   CTestEngine& engine_;
-  Platform& clock_;
   std::string title_;
   std::string abort_caption_;
   std::string copy_caption_;

@@ -60,7 +60,7 @@ class DoneSignal {
 
 class ProgressDialogModelTest : public ::testing::Test {
  protected:
-  ProgressDialogModelTest() : engine_(platform_), model_(engine_, platform_) {
+  ProgressDialogModelTest() : engine_(platform_), model_(engine_) {
     platform_.SetVolume(1000, 1000);
     engine_.SetTargetPath(dir_.String().c_str());
   }
@@ -88,7 +88,7 @@ class ProgressDialogModelTest : public ::testing::Test {
   // Leaves size_mb of regular test data in the folder through a write run.
   void WriteTestData(uint64_t size_mb) {
     Configure(size_mb, true);
-    ProgressDialogModel writer(engine_, platform_);
+    ProgressDialogModel writer(engine_);
     RunToEnd(writer);
     ASSERT_TRUE(engine_.ErrorText().empty()) << engine_.ErrorText();
     ASSERT_EQ(engine_.ScanTestData(), size_mb);
@@ -281,7 +281,7 @@ TEST_F(ProgressDialogModelTest, VerifyOnlyWithoutErrorsInEnglish) {
   WriteTestData(2);
   ScopedLanguage english(1);
   Configure(2, false);
-  ProgressDialogModel model(engine_, platform_);
+  ProgressDialogModel model(engine_);
   RunToEnd(model);
   EXPECT_FALSE(model.ErrorShown());
   EXPECT_EQ(model.Bar(), BarState::kNormal);

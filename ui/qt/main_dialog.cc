@@ -54,13 +54,11 @@ QLabel* MakeLabel(QWidget* parent, const QString& name) {
 
 }  // namespace
 
-MainDialog::MainDialog(CTestEngine& engine, UiServices* services, Platform& clock,
-                       QWidget* parent)
+MainDialog::MainDialog(CTestEngine& engine, UiServices* services, QWidget* parent)
     : QDialog(parent),
       model_(engine),
       services_(services ? *services : DefaultUiServices()),
-      engine_(engine),
-      clock_(clock) {
+      engine_(engine) {
   // An application window of fixed size that can be minimised, not maximised.
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -252,7 +250,7 @@ std::optional<std::string> MainDialog::PickFolder(const std::string& title) {
 }
 
 void MainDialog::RunProgress() {
-  ProgressDialog progress(engine_, clock_, this);
+  ProgressDialog progress(engine_, this);
   services_.RunModal(&progress);
 }
 

@@ -25,10 +25,8 @@ class MainDialog : public QDialog, private MainDialogHost {
   Q_OBJECT
 
  public:
-  // clock is the platform the engine was built with; the progress dialog
-  // reads the engine's counter through it.
   explicit MainDialog(CTestEngine& engine = theEngine, UiServices* services = nullptr,
-                      Platform& clock = SystemPlatform(), QWidget* parent = nullptr);
+                      QWidget* parent = nullptr);
 
   MainDialogModel& Model() { return model_; }
   // The window's context menu: the About entry. Deletes itself once closed.
@@ -52,7 +50,6 @@ class MainDialog : public QDialog, private MainDialogHost {
   MainDialogModel model_;
   UiServices& services_;
   CTestEngine& engine_;
-  Platform& clock_;
 
   QPushButton* select_target_ = nullptr;  // 1002
   QRadioButton* all_space_ = nullptr;     // 1000

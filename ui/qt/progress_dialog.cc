@@ -46,8 +46,8 @@ const QColor kErrorChunk(204, 32, 32);
 
 }  // namespace
 
-ProgressDialog::ProgressDialog(CTestEngine& engine, Platform& clock, QWidget* parent)
-    : QDialog(parent), model_(engine, clock) {
+ProgressDialog::ProgressDialog(CTestEngine& engine, QWidget* parent)
+    : QDialog(parent), model_(engine) {
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   setModal(true);

@@ -23,7 +23,7 @@ class ProgressDialog : public QDialog {
   Q_OBJECT
 
  public:
-  ProgressDialog(CTestEngine& engine, Platform& clock, QWidget* parent = nullptr);
+  ProgressDialog(CTestEngine& engine, QWidget* parent = nullptr);
   ~ProgressDialog() override;
 
   const ProgressDialogModel& Model() const { return model_; }

@@ -59,7 +59,7 @@ class MainDialogTest : public QObject {
     platform_->SetVolume(1000, 1000);
     engine_ = std::make_unique<CTestEngine>(*platform_);
     services_ = std::make_unique<RecordingServices>();
-    dialog_ = std::make_unique<MainDialog>(*engine_, services_.get(), *platform_);
+    dialog_ = std::make_unique<MainDialog>(*engine_, services_.get());
     dialog_->show();
   }
 
@@ -164,7 +164,7 @@ class MainDialogTest : public QObject {
     else
       large.setPixelSize(saved.pixelSize() * 2);
     QApplication::setFont(large);
-    MainDialog big(*engine_, services_.get(), *platform_);
+    MainDialog big(*engine_, services_.get());
     QApplication::setFont(saved);
     const DialogUnits du(big.font());
     QCOMPARE(big.size(), du.Size(278, 143));

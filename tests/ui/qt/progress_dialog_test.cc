@@ -56,7 +56,7 @@ class ProgressDialogTest : public QObject {
   // Runs a whole write run of size_mb to leave test data behind.
   void WriteTestData(uint64_t size_mb) {
     Configure(size_mb, true);
-    ProgressDialog writer(*engine_, *platform_);
+    ProgressDialog writer(*engine_);
     writer.show();
     QTRY_VERIFY_WITH_TIMEOUT(writer.Model().Finished(), kRunLimitMs);
     QVERIFY(engine_->ErrorText().empty());
@@ -89,7 +89,7 @@ class ProgressDialogTest : public QObject {
   void openingStateAndLayout() {
     Configure(3, true);
     platform_->HoldAtWrite(1);
-    ProgressDialog dialog(*engine_, *platform_);
+    ProgressDialog dialog(*engine_);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Kalvex | Fortschritt"));
@@ -168,7 +168,7 @@ class ProgressDialogTest : public QObject {
       ~ReleaseAtEnd() { platform.Release(); }
     } release_at_end{slow};
     {
-      ProgressDialog dialog(engine, slow);
+      ProgressDialog dialog(engine);
       dialog.show();
       QVERIFY(slow.WaitUntilHeld());
       QTRY_COMPARE_WITH_TIMEOUT(Label(dialog, 1012), QStringLiteral("3 MByte"), kRunLimitMs);
@@ -188,7 +188,7 @@ class ProgressDialogTest : public QObject {
     g_language = 1;
     Configure(1000, true);
     platform_->HoldAtWrite(1);
-    ProgressDialog dialog(*engine_, *platform_);
+    ProgressDialog dialog(*engine_);
     dialog.show();
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Kalvex | Progress"));
     QCOMPARE(Control<QPushButton>(dialog, 2)->text(), QStringLiteral("Abort"));
@@ -205,7 +205,7 @@ class ProgressDialogTest : public QObject {
   void liveFiguresEverySecond() {
     Configure(10, true);
     platform_->HoldAtWrite(5);
-    ProgressDialog dialog(*engine_, *platform_);
+    ProgressDialog dialog(*engine_);
     dialog.show();
     QVERIFY(platform_->WaitUntilHeld());
     QTRY_COMPARE_WITH_TIMEOUT(Label(dialog, 1012), QStringLiteral("4 MByte"), kRunLimitMs);
@@ -228,7 +228,7 @@ class ProgressDialogTest : public QObject {
     DamageFile(dir_->Path() / "1.kvx", kMiB + 1024, 512);
     Configure(3, false);
     platform_->HoldAtRead(platform_->Reads() + 3);
-    ProgressDialog dialog(*engine_, *platform_);
+    ProgressDialog dialog(*engine_);
     dialog.show();
     auto* box = Control<QPlainTextEdit>(dialog, 1011);
     QTRY_VERIFY_WITH_TIMEOUT(
@@ -261,7 +261,7 @@ class ProgressDialogTest : public QObject {
 
   void failedPassShowsTheErrorInRed() {
     Configure(3, false);  // nothing there to verify
-    ProgressDialog dialog(*engine_, *platform_);
+    ProgressDialog dialog(*engine_);
     dialog.show();
     QTRY_VERIFY_WITH_TIMEOUT(dialog.Model().Finished(), kRunLimitMs);
     const QString error = QString::fromStdString(engine_->ErrorText()).replace("\r\n", "\n");

@@ -93,7 +93,7 @@ bool Shoot(const QString& directory, int language) {
   platform.SetVolume(7600, 7632);
   CTestEngine engine(platform);
   RecordingServices services;
-  MainDialog main(engine, &services, platform);
+  MainDialog main(engine, &services);
   main.show();
   if (language == 1) QTest::mouseClick(main.findChild<QRadioButton*>("1023"), Qt::LeftButton);
 
