@@ -10,74 +10,37 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 extern char** environ;
 
 namespace kalvex::cli::testing {
 
-namespace {
-
-bool IsLocaleVariable(const char* entry) {
-  for (const char* name : {"LC_ALL=", "LC_MESSAGES=", "LANG="}) {
-    if (std::strncmp(entry, name, std::strlen(name)) == 0) return true;
-  }
-  return false;
-}
-
-}  // namespace
-
-TempDir::TempDir() {
-  std::string pattern =
-      (std::filesystem::temp_directory_path() / "kalvex-cli-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  m_path = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(m_path, ignored);
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream content;
-  content << file.rdbuf();
-  return content.str();
-}
-
 CliProcess::CliProcess(const std::vector<std::string>& args, const ProcessOptions& options) {
-  const LocaleEnv& locale = options.locale;
   std::vector<std::string> env_strings;
   for (char** entry = environ; *entry != nullptr; ++entry) {
-    if (!IsLocaleVariable(*entry)) env_strings.emplace_back(*entry);
+    const std::string name = std::string(*entry).substr(0, std::string(*entry).find('='));
+    if (name != "LC_ALL" && name != "LC_MESSAGES" && name != "LANG") env_strings.push_back(*entry);
   }
-  for (const auto& [name, value] : locale) env_strings.push_back(name + "=" + value);
-
-  std::vector<std::string> argv_strings;
-  argv_strings.emplace_back(KALVEX_CLI_PATH);
+  for (const auto& [name, value] : options.locale) env_strings.push_back(name + "=" + value);
+  std::vector<std::string> argv_strings = {KALVEX_CLI_PATH};
   argv_strings.insert(argv_strings.end(), args.begin(), args.end());
 
   // Everything the child needs is prepared before fork: after it only
   // async-signal-safe calls are allowed.
-  std::vector<char*> argv;
+  std::vector<char*> argv, envp;
   for (std::string& arg : argv_strings) argv.push_back(arg.data());
   argv.push_back(nullptr);
-  std::vector<char*> envp;
   for (std::string& entry : env_strings) envp.push_back(entry.data());
   envp.push_back(nullptr);
-  const std::string out_path = (m_outputDir.path() / "stdout").string();
-  const std::string err_path = (m_outputDir.path() / "stderr").string();
-  std::string terminal_path;
+  const std::string out_path = m_outputDir.File("stdout");
+  std::string err_path = m_outputDir.File("stderr");
   if (options.terminal_columns != 0) {
     m_terminal = posix_openpt(O_RDWR | O_NOCTTY);
     if (m_terminal < 0 || grantpt(m_terminal) != 0 || unlockpt(m_terminal) != 0)
       throw std::runtime_error("no pseudo terminal");
-    terminal_path = ptsname(m_terminal);
+    err_path = ptsname(m_terminal);
     struct winsize size = {};
     size.ws_row = 24;
     size.ws_col = options.terminal_columns;
@@ -86,40 +49,35 @@ CliProcess::CliProcess(const std::vector<std::string>& args, const ProcessOption
 
   m_pid = fork();
   if (m_pid < 0) throw std::runtime_error("fork failed");
-  if (m_pid == 0) {
-    const int in = open("/dev/null", O_RDONLY);
-    const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int err = terminal_path.empty()
-                        ? open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600)
-                        : open(terminal_path.c_str(), O_RDWR | O_NOCTTY);
-    if (in < 0 || out < 0 || err < 0) _exit(126);
-    if (m_terminal >= 0) close(m_terminal);
-    dup2(in, STDIN_FILENO);
-    dup2(out, STDOUT_FILENO);
-    dup2(err, STDERR_FILENO);
-    // The test runner may have SIGINT ignored or blocked, and both survive
-    // exec; the child must see the signal as a terminal would deliver it.
-    if (options.file_size_limit != 0) {
-      const struct rlimit limit = {options.file_size_limit, options.file_size_limit};
-      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
-      // Otherwise the limit kills the process instead of failing the write.
-      signal(SIGXFSZ, SIG_IGN);
-    }
-    signal(SIGINT, SIG_DFL);
-    signal(SIGTERM, SIG_DFL);
-    sigset_t none;
-    sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr);
-    execve(argv[0], argv.data(), envp.data());
-    _exit(127);
+  if (m_pid != 0) return;
+  const int in = open("/dev/null", O_RDONLY);
+  const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const int err = open(err_path.c_str(), O_RDWR | O_CREAT | O_NOCTTY, 0600);
+  if (in < 0 || out < 0 || err < 0) _exit(126);
+  if (m_terminal >= 0) close(m_terminal);
+  dup2(in, STDIN_FILENO);
+  dup2(out, STDOUT_FILENO);
+  dup2(err, STDERR_FILENO);
+  if (options.file_size_limit != 0) {
+    const struct rlimit limit = {options.file_size_limit, options.file_size_limit};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+    signal(SIGXFSZ, SIG_IGN);  // else the limit kills instead of failing the write
   }
+  // The test runner may have SIGINT ignored or blocked, and both survive
+  // exec; the child must see the signal as a terminal would deliver it.
+  signal(SIGINT, SIG_DFL);
+  signal(SIGTERM, SIG_DFL);
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+  execve(argv[0], argv.data(), envp.data());
+  _exit(127);
 }
 
 CliProcess::~CliProcess() {
   if (!m_waited && m_pid > 0) {
     kill(m_pid, SIGKILL);
-    int status = 0;
-    waitpid(m_pid, &status, 0);
+    waitpid(m_pid, nullptr, 0);
   }
   if (m_terminal >= 0) close(m_terminal);
 }
@@ -140,7 +98,6 @@ void CliProcess::Signal(int signal_number) const { kill(m_pid, signal_number); }
 
 CliRun CliProcess::Wait(std::chrono::seconds limit) {
   const auto give_up = std::chrono::steady_clock::now() + limit;
-  CliRun run;
   int status = 0;
   for (;;) {
     // The terminal is read while the child runs: a full one would stall it.
@@ -157,16 +114,11 @@ CliRun CliProcess::Wait(std::chrono::seconds limit) {
   }
   m_waited = true;
   DrainTerminal(0);
+  CliRun run;
   run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.out = ReadFile(m_outputDir.path() / "stdout");
-  run.err = m_terminal >= 0 ? m_terminalText : ReadFile(m_outputDir.path() / "stderr");
+  run.out = ReadFile(m_outputDir.File("stdout"));
+  run.err = m_terminal >= 0 ? m_terminalText : ReadFile(m_outputDir.File("stderr"));
   return run;
-}
-
-CliRun RunCli(const std::vector<std::string>& args, const LocaleEnv& locale) {
-  ProcessOptions options;
-  options.locale = locale;
-  return RunCli(args, options);
 }
 
 CliRun RunCli(const std::vector<std::string>& args, const ProcessOptions& options) {

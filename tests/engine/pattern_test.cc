@@ -1,173 +1,110 @@
 // The test data pattern as FillBlock lays it into the block buffer.
 
 #include <gtest/gtest.h>
-#include <gmock/gmock.h>
 
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
-#include "engine/engine.h"
-#include "tests/engine/fault_platform.h"
-#include "tests/engine/test_support.h"
+#include "tests/engine/engine_test.h"
 
 namespace kalvex::testing {
 namespace {
 
-using ::testing::ElementsAreArray;
-
-std::vector<uint8_t> BufferBytes(CTestEngine& engine, size_t at, size_t count) {
-  return std::vector<uint8_t>(engine.Buffer() + at, engine.Buffer() + at + count);
-}
-
 class PatternTest : public ::testing::Test {
  protected:
+  const uint64_t* Words(uint64_t sector) const {
+    return reinterpret_cast<const uint64_t*>(engine_.Buffer() + sector * 512);
+  }
+  std::vector<uint8_t> Bytes(size_t at, size_t count) const {
+    return std::vector<uint8_t>(engine_.Buffer() + at, engine_.Buffer() + at + count);
+  }
+
   FaultPlatform platform_;
-  CTestEngine engine_{platform_};
+  mutable CTestEngine engine_{platform_};
 };
 
-struct WorkedSector {
-  uint64_t offset;
-  uint64_t word0, word1, word2, word3, word63;
+struct PatternWords {
+  uint64_t block;
+  uint64_t sector;  // within the block
+  std::vector<std::pair<unsigned, uint64_t>> words;  // word index, value
 };
 
-// The worked example of the pattern, words in hexadecimal.
-constexpr WorkedSector kWorked[] = {
-    {0, 0x0000000000000000, 0x0000000000000011, 0x0000001100000110, 0x0000020F00001001,
-     0x38DEE6792986C021},
-    {512, 0x0000000000000200, 0x0000020000001E11, 0x00003C110001C310, 0x0005480F001A6E01,
-     0xE507B1EABC2C9E21},
-    {1073741824, 0x0000000040000000, 0x40000003C0000011, 0x8000004940000110,
-     0xC000055AC0001001, 0xA7113B34E986C021},
-};
-
-TEST_F(PatternTest, WorkedExampleWordsOfTheFirstTwoSectorsOfFile1) {
-  engine_.FillBlock(0);
-  for (int i = 0; i < 2; ++i) {
-    const WorkedSector& s = kWorked[i];
-    const uint64_t* w = SectorWords(engine_, s.offset / 512);
-    EXPECT_EQ(w[0], s.word0) << "sector " << s.offset;
-    EXPECT_EQ(w[1], s.word1) << "sector " << s.offset;
-    EXPECT_EQ(w[2], s.word2) << "sector " << s.offset;
-    EXPECT_EQ(w[3], s.word3) << "sector " << s.offset;
-    EXPECT_EQ(w[63], s.word63) << "sector " << s.offset;
+TEST_F(PatternTest, WordsOfTheWorkedExampleAndOfHighOffsets) {
+  const PatternWords cases[] = {
+      // The worked example: the first two sectors of 1.kvx and the first of 2.kvx.
+      {0, 0, {{0, 0x0}, {1, 0x11}, {2, 0x0000001100000110}, {3, 0x0000020F00001001},
+              {63, 0x38DEE6792986C021}}},
+      {0, 1, {{0, 0x200}, {1, 0x0000020000001E11}, {2, 0x00003C110001C310},
+              {3, 0x0005480F001A6E01}, {63, 0xE507B1EABC2C9E21}}},
+      {kGiB, 0, {{0, 0x40000000}, {1, 0x40000003C0000011}, {2, 0x8000004940000110},
+                 {3, 0xC000055AC0001001}, {63, 0xA7113B34E986C021}}},
+      // 5.kvx begins at 4 GiB: the generator starts from the whole 64-bit
+      // offset (seeded with its lower half only, word 1 would be 0x11).
+      {0x100000000, 0, {{0, 0x0000000100000000}, {1, 0x0000000F00000011},
+                        {2, 0x000000F200000110}, {3, 0x00000F3E00001001},
+                        {63, 0xF1A839682986C021}}},
+      {5 * kGiB + 3 * kMiB, 7, {{0, 0x0000000140300E00}, {1, 0x40300E12C2D0D211},
+                                {2, 0x85A1A52A6A3C4F10}, {3, 0x3EB4FC8C3988A201},
+                                {63, 0xE80AC3FE78DFD221}}},
+      // The last block of the 64-bit space.
+      {0xFFFFFFFFFFF00000, 2047, {{0, 0xFFFFFFFFFFFFFE00}, {1, 0xFFFFFDFFFFFFE211},
+                                  {63, 0x8CB61B0796E0E221}}},
+  };
+  for (const PatternWords& c : cases) {
+    engine_.FillBlock(c.block);
+    for (auto [k, value] : c.words) {
+      EXPECT_EQ(Words(c.sector)[k], value) << c.block << " sector " << c.sector << " word " << k;
+      // The model the other tests compare with agrees.
+      EXPECT_EQ(RefWord(c.block + 512 * c.sector, k), value);
+    }
   }
 }
 
-TEST_F(PatternTest, WorkedExampleWordsOfTheFirstSectorOfFile2) {
-  engine_.FillBlock(kGiB);
-  const WorkedSector& s = kWorked[2];
-  const uint64_t* w = SectorWords(engine_, 0);
-  EXPECT_EQ(w[0], s.word0);
-  EXPECT_EQ(w[1], s.word1);
-  EXPECT_EQ(w[2], s.word2);
-  EXPECT_EQ(w[3], s.word3);
-  EXPECT_EQ(w[63], s.word63);
-}
-
-TEST_F(PatternTest, FirstBytesOfFile1AsTheyLieOnTheMedium) {
+TEST_F(PatternTest, BytesOfTheWorkedExampleAsTheyLieOnTheMedium) {
   engine_.FillBlock(0);
-  const uint8_t bytes0[] = {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x11, 0x00, 0x00,
-                            0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x01, 0x00, 0x00, 0x11, 0x00,
-                            0x00, 0x00, 0x01, 0x10, 0x00, 0x00, 0x0F, 0x02, 0x00, 0x00};
-  const uint8_t bytes512[] = {0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x11, 0x1E, 0x00,
-                              0x00, 0x00, 0x02, 0x00, 0x00, 0x10, 0xC3, 0x01, 0x00, 0x11, 0x3C,
-                              0x00, 0x00, 0x01, 0x6E, 0x1A, 0x00, 0x0F, 0x48, 0x05, 0x00};
-  EXPECT_THAT(BufferBytes(engine_, 0, 32), ElementsAreArray(bytes0));
-  EXPECT_THAT(BufferBytes(engine_, 512, 32), ElementsAreArray(bytes512));
-}
-
-TEST_F(PatternTest, FirstBytesOfFile2AsTheyLieOnTheMedium) {
+  EXPECT_EQ(Bytes(0, 32), (std::vector<uint8_t>{0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                                0x11, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                                0x10, 0x01, 0x00, 0x00, 0x11, 0x00, 0x00, 0x00,
+                                                0x01, 0x10, 0x00, 0x00, 0x0F, 0x02, 0x00, 0x00}));
+  EXPECT_EQ(Bytes(512, 32), (std::vector<uint8_t>{0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                                  0x11, 0x1E, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00,
+                                                  0x10, 0xC3, 0x01, 0x00, 0x11, 0x3C, 0x00, 0x00,
+                                                  0x01, 0x6E, 0x1A, 0x00, 0x0F, 0x48, 0x05, 0x00}));
   engine_.FillBlock(kGiB);
-  const uint8_t bytes[] = {0x00, 0x00, 0x00, 0x40, 0x00, 0x00, 0x00, 0x00, 0x11, 0x00, 0x00,
-                           0xC0, 0x03, 0x00, 0x00, 0x40, 0x10, 0x01, 0x00, 0x40, 0x49, 0x00,
-                           0x00, 0x80, 0x01, 0x10, 0x00, 0xC0, 0x5A, 0x05, 0x00, 0xC0};
-  EXPECT_THAT(BufferBytes(engine_, 0, 32), ElementsAreArray(bytes));
-}
-
-// The tests below compare with RefWord; it must itself agree with the worked
-// example.
-TEST(PatternModel, ReferenceAgreesWithWorkedExample) {
-  for (const WorkedSector& s : kWorked) {
-    EXPECT_EQ(RefWord(s.offset, 0), s.word0);
-    EXPECT_EQ(RefWord(s.offset, 1), s.word1);
-    EXPECT_EQ(RefWord(s.offset, 2), s.word2);
-    EXPECT_EQ(RefWord(s.offset, 3), s.word3);
-    EXPECT_EQ(RefWord(s.offset, 63), s.word63);
-  }
-}
-
-TEST_F(PatternTest, OffsetsAbove4GiBAreWrittenAndUsedInFull) {
-  // File 5 begins at 4 GiB: the upper half of the offset is in word 0, and the
-  // generator starts from the whole 64-bit value (a generator seeded with the
-  // lower 32 bits only would give 0x11 as word 1).
+  EXPECT_EQ(Bytes(0, 32), (std::vector<uint8_t>{0x00, 0x00, 0x00, 0x40, 0x00, 0x00, 0x00, 0x00,
+                                                0x11, 0x00, 0x00, 0xC0, 0x03, 0x00, 0x00, 0x40,
+                                                0x10, 0x01, 0x00, 0x40, 0x49, 0x00, 0x00, 0x80,
+                                                0x01, 0x10, 0x00, 0xC0, 0x5A, 0x05, 0x00, 0xC0}));
   engine_.FillBlock(0x100000000);
-  const uint64_t* w = SectorWords(engine_, 0);
-  EXPECT_EQ(w[0], 0x0000000100000000u);
-  EXPECT_EQ(w[1], 0x0000000F00000011u);
-  EXPECT_EQ(w[2], 0x000000F200000110u);
-  EXPECT_EQ(w[3], 0x00000F3E00001001u);
-  EXPECT_EQ(w[63], 0xF1A839682986C021u);
-  const uint8_t first8[] = {0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00};
-  EXPECT_THAT(BufferBytes(engine_, 0, 8), ElementsAreArray(first8));
+  EXPECT_EQ(Bytes(0, 8), (std::vector<uint8_t>{0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00}));
 }
 
-TEST_F(PatternTest, SectorInsideAHighBlock) {
-  // 5 GiB + 3 MiB, sector 7 of that block.
-  engine_.FillBlock(5 * kGiB + 3 * kMiB);
-  const uint64_t* w = SectorWords(engine_, 7);
-  EXPECT_EQ(w[0], 0x0000000140300E00u);
-  EXPECT_EQ(w[1], 0x40300E12C2D0D211u);
-  EXPECT_EQ(w[2], 0x85A1A52A6A3C4F10u);
-  EXPECT_EQ(w[3], 0x3EB4FC8C3988A201u);
-  EXPECT_EQ(w[63], 0xE80AC3FE78DFD221u);
-}
-
-TEST_F(PatternTest, LastBlockOfThe64BitSpace) {
-  engine_.FillBlock(0xFFFFFFFFFFF00000u);
-  const uint64_t* w = SectorWords(engine_, 2047);
-  EXPECT_EQ(w[0], 0xFFFFFFFFFFFFFE00u);
-  EXPECT_EQ(w[1], 0xFFFFFDFFFFFFE211u);
-  EXPECT_EQ(w[63], 0x8CB61B0796E0E221u);
-}
-
-TEST_F(PatternTest, EverySectorStartsWithItsOwnOffset) {
-  const uint64_t block = 7 * kGiB + 5 * kMiB;
-  engine_.FillBlock(block);
-  for (uint64_t i = 0; i < 2048; ++i) {
-    ASSERT_EQ(SectorWords(engine_, i)[0], block + 512 * i) << "sector " << i;
-    if (i > 0) {
-      ASSERT_EQ(SectorWords(engine_, i)[0] - SectorWords(engine_, i - 1)[0], 512u);
+TEST_F(PatternTest, EveryWordOfWholeBlocksMatchesTheModel) {
+  // Every sector starts with its own offset, up to B + 1,048,064.
+  for (uint64_t block : {7 * kGiB + 5 * kMiB, uint64_t{0x123456700000}}) {
+    engine_.FillBlock(block);
+    for (uint64_t i = 0; i < 2048; ++i) {
+      uint64_t x = block + 512 * i;
+      for (unsigned k = 0; k < 64; ++k) {
+        ASSERT_EQ(Words(i)[k], x) << block << " sector " << i << " word " << k;
+        x = x * 0x10000000FULL + 17;
+      }
     }
-  }
-  EXPECT_EQ(SectorWords(engine_, 2047)[0], block + kMiB - 512);  // B + 1,048,064
-}
-
-TEST_F(PatternTest, WholeBlockMatchesTheModel) {
-  const uint64_t block = 0x123456700000u;  // a multiple of 1 MiB above 2^32
-  engine_.FillBlock(block);
-  for (uint64_t i = 0; i < 2048; ++i) {
-    const uint64_t* w = SectorWords(engine_, i);
-    uint64_t x = block + 512 * i;
-    for (unsigned k = 0; k < 64; ++k) {
-      ASSERT_EQ(w[k], x) << "sector " << i << " word " << k;
-      x = x * 0x10000000FULL + 17;
-    }
+    EXPECT_EQ(Words(2047)[0], block + kMiB - 512);
   }
 }
 
 TEST_F(PatternTest, ContentDependsOnTheOffsetAlone) {
   // Whatever the buffer held before, and whichever block was made before,
-  // the same offset gives the same bytes.
+  // the same offset gives the same bytes; and so does another engine.
   std::memset(engine_.Buffer(), 0xA5, kMiB);
   engine_.FillBlock(3 * kMiB);
-  const std::vector<uint8_t> first = BufferBytes(engine_, 0, kMiB);
+  const std::vector<uint8_t> first = Bytes(0, kMiB);
   engine_.FillBlock(kGiB + 9 * kMiB);
   std::memset(engine_.Buffer(), 0x5A, kMiB / 2);
   engine_.FillBlock(3 * kMiB);
-  EXPECT_EQ(BufferBytes(engine_, 0, kMiB), first);
-
-  // And another engine (another run) makes the same bytes.
+  EXPECT_EQ(Bytes(0, kMiB), first);
   FaultPlatform other_platform;
   CTestEngine other(other_platform);
   other.FillBlock(3 * kMiB);

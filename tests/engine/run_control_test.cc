@@ -7,140 +7,77 @@
 
 #include <chrono>
 #include <cstdint>
-#include <cstring>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "engine/engine.h"
-#include "tests/engine/fault_platform.h"
-#include "tests/engine/test_support.h"
+#include "tests/engine/engine_test.h"
 
 namespace kalvex::testing {
 namespace {
 
 constexpr auto kGenerous = std::chrono::seconds(300);
 
-// Endless verification that never ends would hang the suite; this stops it
-// after far more passes than any test expects, so that it fails instead.
-constexpr uint64_t kSafetyPasses = 20;
-
-class RunControlTest : public ::testing::Test {
- protected:
-  void StopRunawayPasses(const ReadInfo& info) {
-    if (info.pass > kSafetyPasses) engine_.RequestAbort();
-  }
-  void SetUp() override {
-    platform_.SetErrorText(kFakeSystemText);
-    engine_.SetTargetPath(dir_.path().c_str());
-    done_.Watch(&engine_);
-  }
-  void Plan(uint64_t size_mb, bool write, bool verify, bool endless = false) {
-    engine_.SetSize(size_mb);
-    engine_.m_doWrite = write;
-    engine_.m_doVerify = verify;
-    engine_.m_endlessVerify = endless;
-  }
-  // Prepares and runs the worker's body on this thread.
-  void RunHere() {
-    engine_.PrepareRun();
-    engine_.RunTest(done_.Notifier());
-  }
-  std::string File(uint64_t n) const { return dir_.File(std::to_string(n) + ".kvx"); }
-  RunStatus Status() const { return engine_.CopyStatus(); }
-
-  TempDir dir_;
-  FaultPlatform platform_;
-  CTestEngine engine_{platform_};
-  DoneRecorder done_;
-};
+using RunControlTest = EngineTest;
 
 // --- PrepareRun ---
 
-TEST_F(RunControlTest, ProgressTotalIsTwiceTheSizeOnlyWhenWritingAndVerifying) {
-  Plan(100, true, true);
-  engine_.PrepareRun();
-  EXPECT_EQ(Status().m_mbTotal, 200u);
-  EXPECT_FALSE(engine_.UseAllSpace());
-  Plan(100, false, true);
-  engine_.PrepareRun();
-  EXPECT_EQ(Status().m_mbTotal, 100u);
-  Plan(100, true, false);
-  engine_.PrepareRun();
-  EXPECT_EQ(Status().m_mbTotal, 100u);
-  EXPECT_EQ(engine_.SizeMB(), 100u);
-}
-
-TEST_F(RunControlTest, AllFreeSpaceIsResolvedInWholeMByte) {
-  platform_.SetVolumeSpace(5000000000, 8 * kGiB);
-  Plan(0, true, true);
-  engine_.PrepareRun();
-  EXPECT_TRUE(engine_.UseAllSpace());
-  EXPECT_EQ(engine_.SizeMB(), 4768u);
-  EXPECT_EQ(Status().m_mbTotal, 9536u);
-
-  Plan(0, false, true);
-  engine_.PrepareRun();
-  EXPECT_EQ(engine_.SizeMB(), 4768u);
-  EXPECT_EQ(Status().m_mbTotal, 4768u);
-
-  // A fixed size afterwards is no longer a run over all free space.
-  Plan(10, true, true);
-  engine_.PrepareRun();
-  EXPECT_FALSE(engine_.UseAllSpace());
-}
-
-TEST_F(RunControlTest, AllFreeSpaceSetsTheCapacityWarning) {
+TEST_F(RunControlTest, PrepareRunResolvesTheSizeAndTheProgressTotal) {
+  struct Case {
+    uint64_t size_mb;
+    bool write, verify, fail_query;
+    uint64_t size, total;  // the total is twice the size only for both passes
+    const char* warning;
+  };
+  const Case cases[] = {
+      {100, true, true, false, 100, 200, "Warning: Only 100 of 8192 MByte tested.\r\n"},
+      {100, false, true, false, 100, 100, "Warning: Only 100 of 8192 MByte tested.\r\n"},
+      {100, true, false, false, 100, 100, "Warning: Only 100 of 8192 MByte tested.\r\n"},
+      // All free space, resolved in whole MByte, and its capacity warning.
+      {0, true, true, false, 4768, 9536, "Warning: Only 4768 of 8192 MByte tested.\r\n"},
+      {0, false, true, false, 4768, 4768, "Warning: Only 4768 of 8192 MByte tested.\r\n"},
+      // A failed query gives all ones, and no warning.
+      {0, true, true, true, kAllOnes, 2 * kAllOnes, ""},
+      {10, true, true, false, 10, 20, "Warning: Only 10 of 8192 MByte tested.\r\n"},
+  };
   LanguageGuard lang(kEnglish);
-  platform_.SetVolumeSpace(5000000000, 8 * kGiB);
-  Plan(0, true, true);
-  engine_.PrepareRun();
-  EXPECT_EQ(engine_.WarningText(), "Warning: Only 4768 of 8192 MByte tested.\r\n");
-}
-
-TEST_F(RunControlTest, FailedFreeSpaceQueryGivesAllOnes) {
-  engine_.SetWarningText("old warning");
-  platform_.FailVolumeQuery();
-  Plan(0, true, true);
-  engine_.PrepareRun();
-  EXPECT_TRUE(engine_.UseAllSpace());
-  EXPECT_EQ(engine_.SizeMB(), 0xFFFFFFFFFFFFFFFFu);
-  EXPECT_TRUE(engine_.WarningText().empty());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.size_mb << c.write << c.verify << c.fail_query);
+    platform_.volume = {{5000000000, 8 * kGiB}};
+    platform_.fail_volume_query = c.fail_query;
+    engine_.SetWarningText("old warning");
+    Prepare(c.size_mb, c.write, c.verify);
+    EXPECT_EQ(engine_.UseAllSpace(), c.size_mb == 0);
+    EXPECT_EQ(engine_.SizeMB(), c.size);
+    EXPECT_EQ(Status().m_mbTotal, c.total);
+    EXPECT_EQ(engine_.WarningText(), c.warning);
+  }
 }
 
 TEST_F(RunControlTest, PrepareRunClearsTheRunStateButNotTheSectorFigures) {
   // A finished run that found a fault, then failed, then was aborted.
   WritePatternFile(File(1), 0, 1);
-  platform_.OnRead([](const ReadInfo&, uint8_t* data, size_t) { data[700] ^= 4; });
-  Plan(1, false, true);
-  RunHere();
+  platform_.on_read = [](const IoInfo&, uint8_t* data) { data[700] ^= 4; };
+  Prepare(1, false, true);
+  Run();
   engine_.SetErrorText("an old error");
   engine_.RequestAbort();
-  engine_.SetWarningText("an old warning");
   const RunStatus before = Status();
-  ASSERT_TRUE(before.m_firstError.taken);
-  ASSERT_TRUE(before.m_verifyStarted);
-  ASSERT_EQ(before.m_mbVerified, 1u);
-  ASSERT_EQ(before.m_verifyPasses, 1u);
+  ASSERT_EQ(Passes(before), "write 0 none, verify 1 ended, total 1, passes 1");
+  ASSERT_EQ(Sectors(before), "2047 0 1 0 0");
+  ASSERT_NE(First(before), "none");
 
-  Plan(1, false, true);
   engine_.SetWarningText("an old warning");
   engine_.PrepareRun();
   const RunStatus s = Status();
   EXPECT_TRUE(engine_.ErrorText().empty());
   EXPECT_FALSE(engine_.AbortRequested());
   EXPECT_FALSE(s.m_abort);
-  EXPECT_FALSE(s.m_firstError.taken);
-  EXPECT_FALSE(s.m_writeStarted);
-  EXPECT_FALSE(s.m_writing);
-  EXPECT_FALSE(s.m_verifyStarted);
-  EXPECT_FALSE(s.m_verifying);
-  EXPECT_EQ(s.m_mbWritten, 0u);
-  EXPECT_EQ(s.m_mbVerified, 0u);
-  EXPECT_EQ(s.m_verifyPasses, 0u);
+  EXPECT_EQ(Passes(s), "write 0 none, verify 0 none, total 1, passes 0");
+  EXPECT_EQ(First(s), "none");
   // Left for the passes to reset.
-  EXPECT_EQ(s.m_okSectors, before.m_okSectors);
-  EXPECT_EQ(s.m_changedSectors, 1u);
+  EXPECT_EQ(Sectors(s), Sectors(before));
   EXPECT_EQ(s.m_firstError.offset, before.m_firstError.offset);
   EXPECT_EQ(s.m_firstError.expected, before.m_firstError.expected);
   EXPECT_EQ(s.m_firstError.found, before.m_firstError.found);
@@ -150,242 +87,167 @@ TEST_F(RunControlTest, PrepareRunClearsTheRunStateButNotTheSectorFigures) {
 
 // --- One done notification per run, whatever the outcome ---
 
-TEST_F(RunControlTest, NormalRunWritesVerifiesAndNotifiesOnce) {
-  Plan(3, true, true);
-  RunHere();
+struct RunCase {
+  const char* name;
+  uint64_t size_mb;  // 0: all free space, 100 MByte of it
+  bool write, verify;
+  const char* fault;
+  ErrorCode code;
+  uint64_t abort_at_write, abort_at_read;  // 0: none
+  bool error;                              // the run ends on an error
+  const char* passes;
+  const char* sectors;
+  uint64_t opens;  // of 1.kvx for reading
+};
+
+const RunCase kRuns[] = {
+    {"Normal", 3, true, true, "", 0, 0, 0, false,
+     "write 3 ended, verify 3 ended, total 6, passes 1", "6144 0 0 0 0", 1},
+    {"WriteError", 3, true, true, "create 1", kEacces, 0, 0, true,
+     "write 0 ended, verify 0 none, total 6, passes 0", "0 0 0 0 0", 0},
+    {"VerifyError", 3, true, true, "read 1:1", kEio, 0, 0, true,
+     "write 3 ended, verify 1 ended, total 6, passes 1", "2048 0 0 0 0", 1},
+    {"AmountMismatch", 2, false, true, "", 0, 0, 0, true,
+     "write 0 none, verify 0 ended, total 2, passes 1", "0 0 0 0 0", 0},
+    {"AbortWhileWriting", 5, true, true, "", 0, 2, 0, false,
+     "write 2 ended, verify 0 none, total 10, passes 0", "0 0 0 0 0", 0},
+    {"AbortWhileVerifyingEndlessly", 3, true, true, "", 0, 0, 1, false,
+     "write 3 ended, verify 1 ended, total 6, passes 1", "2048 0 0 0 0", 1},
+    {"WriteOnly", 2, true, false, "", 0, 0, 0, false,
+     "write 2 ended, verify 0 none, total 2, passes 0", "0 0 0 0 0", 0},
+    // The size cut at a full medium within the allowance is verified.
+    {"FullMediumWithinTheAllowance", 0, true, true, "write 1:99", kEnospc, 0, 0, false,
+     "write 99 ended, verify 99 ended, total 198, passes 1", "202752 0 0 0 0", 1},
+    {"FullMediumBeyondTheAllowance", 0, true, true, "write 1:98", kEnospc, 0, 0, true,
+     "write 98 ended, verify 0 none, total 200, passes 0", "0 0 0 0 0", 0},
+};
+
+void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
+
+class RunOutcomeTest : public EngineTest, public ::testing::WithParamInterface<RunCase> {};
+
+TEST_P(RunOutcomeTest, NotifiesOnceWithItsTextInPlace) {
+  const RunCase& c = GetParam();
+  if (*c.fault) platform_.fail[c.fault] = c.code;
+  platform_.volume = {{100 * kMiB, 100 * kMiB}};
+  platform_.on_write = [this, c](const IoInfo& info) {
+    if (info.nth == c.abort_at_write) engine_.RequestAbort();
+  };
+  platform_.on_read = [this, c](const IoInfo& info, uint8_t*) {
+    if (info.nth == c.abort_at_read || info.pass > 20) engine_.RequestAbort();
+  };
+  Prepare(c.size_mb, c.write, c.verify, /*endless=*/c.abort_at_read != 0);
+  Run();
   EXPECT_EQ(done_.Count(), 1);
-  EXPECT_TRUE(engine_.ErrorText().empty());
+  EXPECT_EQ(engine_.ErrorText().empty(), !c.error);
+  EXPECT_EQ(done_.error_text, engine_.ErrorText());
   const RunStatus s = Status();
-  EXPECT_EQ(s.m_mbWritten, 3u);
-  EXPECT_EQ(s.m_mbVerified, 3u);
-  EXPECT_EQ(s.m_mbTotal, 6u);
-  EXPECT_EQ(s.m_okSectors, 3 * 2048u);
-  EXPECT_FALSE(s.m_firstError.taken);
-  EXPECT_TRUE(s.m_writeStarted);
-  EXPECT_TRUE(s.m_verifyStarted);
-  EXPECT_FALSE(s.m_writing);
-  EXPECT_FALSE(s.m_verifying);
-  EXPECT_EQ(s.m_verifyPasses, 1u);
-  EXPECT_EQ(platform_.OpenCount(1), 1u);  // one verify pass
+  EXPECT_EQ(s.m_abort, c.abort_at_write + c.abort_at_read != 0);
+  EXPECT_EQ(Passes(s), c.passes);
+  EXPECT_EQ(Sectors(s), c.sectors);
+  EXPECT_EQ(First(s), "none");
+  EXPECT_EQ(platform_.Count("open 1"), c.opens);
   EXPECT_EQ(platform_.OpenHandles(), 0u);
+  if (FileSizeOf(File(1)) != UINT64_MAX) {
+    EXPECT_EQ(CountForeignSectors(File(1), 0), 0u);
+  }
 }
 
-TEST_F(RunControlTest, ErrorInTheWritePassNotifiesOnceAndSkipsVerifying) {
-  platform_.FailCreate(1, kEacces);
-  Plan(3, true, true);
-  RunHere();
-  EXPECT_EQ(done_.Count(), 1);
-  EXPECT_FALSE(engine_.ErrorText().empty());
-  // The text is in place when the notification comes.
-  EXPECT_EQ(done_.ErrorTextAtDone(), engine_.ErrorText());
-  EXPECT_FALSE(Status().m_verifyStarted);
-  EXPECT_EQ(platform_.OpenCount(1), 0u);
-}
-
-TEST_F(RunControlTest, ErrorInTheVerifyPassNotifiesOnce) {
-  platform_.FailReadInFile(1, 1, kEio);
-  Plan(3, true, true);
-  LanguageGuard lang(kEnglish);
-  RunHere();
-  EXPECT_EQ(done_.Count(), 1);
-  EXPECT_EQ(engine_.ErrorText(),
-            "Error reading file '" + File(1) +
-                "', offset 0x100000.\r\n(Fake system text Code 5)\r\n");
-  EXPECT_EQ(done_.ErrorTextAtDone(), engine_.ErrorText());
-  EXPECT_EQ(Status().m_mbWritten, 3u);
-  EXPECT_EQ(Status().m_mbVerified, 1u);
-}
-
-TEST_F(RunControlTest, AmountMismatchNotifiesOnce) {
-  Plan(2, false, true);
-  RunHere();
-  EXPECT_EQ(done_.Count(), 1);
-  EXPECT_FALSE(done_.ErrorTextAtDone().empty());
-}
-
-TEST_F(RunControlTest, AbortWhileWritingSkipsVerifyingAndNotifiesOnce) {
-  platform_.OnWrite([this](const WriteInfo& info) {
-    if (info.write_number == 2) engine_.RequestAbort();
-  });
-  Plan(5, true, true);
-  RunHere();
-  EXPECT_EQ(done_.Count(), 1);
-  EXPECT_TRUE(engine_.ErrorText().empty());
-  EXPECT_TRUE(Status().m_abort);
-  EXPECT_FALSE(Status().m_verifyStarted);
-  EXPECT_EQ(Status().m_verifyPasses, 0u);
-  EXPECT_EQ(platform_.OpenCount(1), 0u);
-  EXPECT_EQ(FileSizeOf(File(1)), 2 * kMiB);
-}
-
-TEST_F(RunControlTest, AbortWhileVerifyingNotifiesOnce) {
-  platform_.OnRead([this](const ReadInfo&, uint8_t*, size_t) { engine_.RequestAbort(); });
-  Plan(3, true, true, /*endless=*/true);
-  RunHere();
-  EXPECT_EQ(done_.Count(), 1);
-  EXPECT_TRUE(engine_.ErrorText().empty());
-  EXPECT_EQ(Status().m_mbVerified, 1u);
-  EXPECT_EQ(platform_.OpenCount(1), 1u);
-}
-
-TEST_F(RunControlTest, WriteOnlyRunHasNoVerifyPass) {
-  Plan(2, true, false);
-  RunHere();
-  EXPECT_EQ(done_.Count(), 1);
-  EXPECT_EQ(Status().m_mbTotal, 2u);
-  EXPECT_EQ(Status().m_mbWritten, 2u);
-  EXPECT_FALSE(Status().m_verifyStarted);
-  EXPECT_EQ(Status().m_verifyPasses, 0u);
-  EXPECT_EQ(platform_.OpenCount(1), 0u);
-}
-
-TEST_F(RunControlTest, FullMediumWithinTheAllowanceIsFollowedByAPassingVerify) {
-  platform_.SetVolumeSpace(100 * kMiB, 100 * kMiB);
-  platform_.FailWriteAt(100, kEnospc);
-  Plan(0, true, true);
-  RunHere();
-  EXPECT_EQ(done_.Count(), 1);
-  EXPECT_TRUE(engine_.ErrorText().empty());
-  EXPECT_EQ(engine_.SizeMB(), 99u);
-  const RunStatus s = Status();
-  EXPECT_EQ(s.m_mbTotal, 198u);
-  EXPECT_EQ(s.m_mbWritten, 99u);
-  EXPECT_EQ(s.m_mbVerified, 99u);
-  EXPECT_EQ(s.m_okSectors, 99 * 2048u);
-  EXPECT_FALSE(s.m_firstError.taken);
-}
-
-TEST_F(RunControlTest, FullMediumBeyondTheAllowanceEndsTheRunWithoutVerifying) {
-  platform_.SetVolumeSpace(100 * kMiB, 100 * kMiB);
-  platform_.FailWriteAt(99, kEnospc);
-  Plan(0, true, true);
-  RunHere();
-  EXPECT_EQ(done_.Count(), 1);
-  EXPECT_FALSE(engine_.ErrorText().empty());
-  EXPECT_FALSE(Status().m_verifyStarted);
-}
+INSTANTIATE_TEST_SUITE_P(Runs, RunOutcomeTest, ::testing::ValuesIn(kRuns),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // --- Endless verify ---
 
-TEST_F(RunControlTest, WithoutEndlessVerifyThereIsExactlyOnePass) {
-  WritePatternFile(File(1), 0, 2);
-  platform_.OnRead([this](const ReadInfo& info, uint8_t*, size_t) { StopRunawayPasses(info); });
-  Plan(2, false, true, /*endless=*/false);
-  RunHere();
-  EXPECT_EQ(platform_.OpenCount(1), 1u);
-  EXPECT_EQ(done_.Count(), 1);
-}
+struct EndlessCase {
+  const char* name;
+  bool write, endless;
+  uint64_t damage_pass, abort_pass, fail_pass;  // 0: none
+  uint64_t passes;
+  const char* sectors;
+  bool error;
+};
 
-TEST_F(RunControlTest, EndlessVerifyRepeatsUntilAPassFindsAFault) {
-  WritePatternFile(File(1), 0, 2);
-  // The medium starts to fail in the third pass.
-  platform_.OnRead([this](const ReadInfo& info, uint8_t* data, size_t) {
-    StopRunawayPasses(info);
-    if (info.pass == 3 && info.block_in_file == 1) data[2048 + 9] ^= 0x10;
-  });
-  Plan(2, false, true, /*endless=*/true);
-  RunHere();
-  EXPECT_EQ(platform_.OpenCount(1), 3u);
-  EXPECT_EQ(Status().m_verifyPasses, 3u);
+const EndlessCase kEndless[] = {
+    {"WithoutEndlessThereIsOnePass", false, false, 0, 0, 0, 1, "4096 0 0 0 0", false},
+    {"RepeatsUntilAPassFindsAFault", false, true, 3, 0, 0, 3, "4095 0 1 0 0", false},
+    {"EndsOnAbort", false, true, 0, 2, 0, 2, "2048 0 0 0 0", false},
+    {"EndsOnAnError", false, true, 0, 0, 2, 2, "2048 0 0 0 0", true},
+    {"AfterAWritePassThatRunsOnce", true, true, 2, 0, 0, 2, "4095 0 1 0 0", false},
+};
+
+void PrintTo(const EndlessCase& c, std::ostream* os) { *os << c.name; }
+
+class EndlessVerifyTest : public EngineTest, public ::testing::WithParamInterface<EndlessCase> {};
+
+TEST_P(EndlessVerifyTest, RepeatsUntilAFaultAnAbortOrAnError) {
+  const EndlessCase& c = GetParam();
+  if (!c.write) WritePatternFile(File(1), 0, 2);
+  platform_.on_read = [this, c](const IoInfo& info, uint8_t* data) {
+    // A run that never ends would hang the suite; this one fails instead.
+    if (info.pass > 20) engine_.RequestAbort();
+    if (info.pass == c.damage_pass && info.block == 1) data[2048 + 9] ^= 0x10;
+    if (info.pass == c.abort_pass && info.block == 0) engine_.RequestAbort();
+    if (info.pass == c.fail_pass && info.block == 0) platform_.fail["read 1:1"] = kEio;
+  };
+  Prepare(2, c.write, true, c.endless);
+  Run();
   EXPECT_EQ(done_.Count(), 1);
-  EXPECT_TRUE(engine_.ErrorText().empty());
+  EXPECT_EQ(engine_.ErrorText().empty(), !c.error);
+  EXPECT_EQ(platform_.Count("open 1"), c.passes);
+  EXPECT_EQ(platform_.writes, c.write ? 2u : 0u);
   const RunStatus s = Status();
-  // The result is that of the faulty pass alone.
-  EXPECT_TRUE(s.m_firstError.taken);
-  EXPECT_EQ(s.m_firstError.offset, kMiB + 2048 + 8);
-  EXPECT_EQ(s.m_changedSectors, 1u);
-  EXPECT_EQ(s.m_okSectors, 2 * 2048u - 1);
-  EXPECT_EQ(s.m_mbVerified, 2u);
+  EXPECT_EQ(s.m_verifyPasses, c.passes);
+  // The result is that of the last pass alone.
+  EXPECT_EQ(Sectors(s), c.sectors);
+  const uint64_t word = RefWord(kMiB + 2048, 1);
+  EXPECT_EQ(First(s), c.damage_pass ? Hex3(kMiB + 2048 + 8, word, word ^ 0x1000) : "none");
 }
 
-TEST_F(RunControlTest, EndlessVerifyEndsOnAbort) {
-  WritePatternFile(File(1), 0, 2);
-  platform_.OnRead([this](const ReadInfo& info, uint8_t*, size_t) {
-    StopRunawayPasses(info);
-    if (info.pass == 2 && info.block_in_file == 0) engine_.RequestAbort();
-  });
-  Plan(2, false, true, /*endless=*/true);
-  RunHere();
-  EXPECT_EQ(platform_.OpenCount(1), 2u);
-  EXPECT_EQ(Status().m_verifyPasses, 2u);
-  EXPECT_EQ(done_.Count(), 1);
-  EXPECT_FALSE(Status().m_firstError.taken);
-  EXPECT_TRUE(engine_.ErrorText().empty());
-}
-
-TEST_F(RunControlTest, EndlessVerifyEndsOnAnError) {
-  WritePatternFile(File(1), 0, 2);
-  platform_.FailReadAt(5, kEio);  // the second block of the second pass
-  platform_.OnRead([this](const ReadInfo& info, uint8_t*, size_t) { StopRunawayPasses(info); });
-  Plan(2, false, true, /*endless=*/true);
-  RunHere();
-  EXPECT_EQ(platform_.OpenCount(1), 2u);
-  EXPECT_EQ(done_.Count(), 1);
-  EXPECT_FALSE(engine_.ErrorText().empty());
-}
-
-TEST_F(RunControlTest, WriteThenEndlessVerifyWritesOnce) {
-  platform_.OnRead([this](const ReadInfo& info, uint8_t* data, size_t) {
-    StopRunawayPasses(info);
-    if (info.pass == 2) std::memset(data + 512, 0, 512);
-  });
-  Plan(2, true, true, /*endless=*/true);
-  RunHere();
-  EXPECT_EQ(platform_.Creates(), 1u);
-  EXPECT_EQ(platform_.Writes(), 2u);
-  EXPECT_EQ(platform_.OpenCount(1), 2u);
-  EXPECT_EQ(Status().m_corruptedSectors, 2u);  // sector 1 of both blocks
-  EXPECT_EQ(done_.Count(), 1);
-}
+INSTANTIATE_TEST_SUITE_P(Runs, EndlessVerifyTest, ::testing::ValuesIn(kEndless),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // --- The worker thread ---
 
 TEST_F(RunControlTest, AbortInTheMiddleOfARealRun) {
-  Plan(64, true, true);
-  engine_.PrepareRun();
-  platform_.HoldWrite(6);
+  Prepare(64, true, true);
+  // The sixth block waits until the test has looked and asked to stop.
+  std::promise<void> held, released;
+  std::shared_future<void> release = released.get_future().share();
+  platform_.on_write = [&held, release](const IoInfo& info) {
+    if (info.nth != 6) return;
+    held.set_value();
+    release.wait_for(kGenerous);
+  };
   ASSERT_TRUE(engine_.StartWorker(done_.Notifier()));
-  ASSERT_TRUE(platform_.WaitUntilWriteHeld(std::chrono::milliseconds(kGenerous)));
-  // The user interface's view while the sixth block waits.
-  const RunStatus during = Status();
-  EXPECT_TRUE(during.m_writing);
-  EXPECT_TRUE(during.m_writeStarted);
-  EXPECT_EQ(during.m_mbWritten, 5u);
-  EXPECT_EQ(during.m_mbTotal, 128u);
+  ASSERT_EQ(held.get_future().wait_for(kGenerous), std::future_status::ready);
+  EXPECT_EQ(Passes(Status()), "write 5 running, verify 0 none, total 128, passes 0");
   EXPECT_EQ(done_.Count(), 0);
   engine_.RequestAbort();
-  platform_.ReleaseHeldWrite();
+  released.set_value();
   ASSERT_TRUE(done_.WaitForDone(kGenerous));
   engine_.JoinWorker();
 
   EXPECT_EQ(done_.Count(), 1);
-  EXPECT_NE(done_.CallerThread(), std::this_thread::get_id());
+  EXPECT_NE(done_.caller, std::this_thread::get_id());
   EXPECT_TRUE(engine_.ErrorText().empty());
-  const RunStatus s = Status();
-  EXPECT_TRUE(s.m_abort);
-  EXPECT_FALSE(s.m_writing);
-  EXPECT_FALSE(s.m_verifyStarted);
-  EXPECT_EQ(s.m_mbWritten, 6u);
-  EXPECT_EQ(FileSizeOf(File(1)), 6 * kMiB);
+  EXPECT_TRUE(Status().m_abort);
+  EXPECT_EQ(Passes(Status()), "write 6 ended, verify 0 none, total 128, passes 0");
+  EXPECT_EQ(Files(), "1.kvx=6");
   EXPECT_EQ(CountForeignSectors(File(1), 0), 0u);
-  EXPECT_EQ(platform_.OpenCount(1), 0u);
+  EXPECT_EQ(platform_.Calls(), "create 1, close 1");
   EXPECT_EQ(platform_.OpenHandles(), 0u);
 }
 
 TEST_F(RunControlTest, StatusCopiesDuringARunAreConsistent) {
-  Plan(12, true, true);
-  engine_.PrepareRun();
+  Prepare(12, true, true);
   ASSERT_TRUE(engine_.StartWorker(done_.Notifier()));
   uint64_t last_written = 0, last_verified = 0;
-  bool verify_seen = false;
   const auto deadline = std::chrono::steady_clock::now() + kGenerous;
   while (done_.Count() == 0 && std::chrono::steady_clock::now() < deadline) {
     const RunStatus s = Status();
     ASSERT_GE(s.m_mbWritten, last_written);
     ASSERT_LE(s.m_mbWritten, 12u);
     if (s.m_verifyStarted) {
-      if (!verify_seen) last_verified = 0;
-      verify_seen = true;
       ASSERT_EQ(s.m_mbWritten, 12u);
       ASSERT_GE(s.m_mbVerified, last_verified);
       // Sectors are published a whole block at a time.
@@ -402,42 +264,31 @@ TEST_F(RunControlTest, StatusCopiesDuringARunAreConsistent) {
   ASSERT_TRUE(done_.WaitForDone(kGenerous));
   engine_.JoinWorker();
   EXPECT_EQ(done_.Count(), 1);
-  EXPECT_EQ(Status().m_mbVerified, 12u);
-  EXPECT_EQ(Status().m_okSectors, 12 * 2048u);
+  EXPECT_EQ(Sectors(Status()), "24576 0 0 0 0");
 }
 
-TEST_F(RunControlTest, TwoRunsOneAfterAnotherEachNotifyOnce) {
-  Plan(2, true, true);
-  engine_.PrepareRun();
+TEST_F(RunControlTest, TwoWorkersOneAfterAnotherEachNotifyOnceTheFirstWithItsError) {
+  platform_.fail["flush 1"] = kEio;
+  Prepare(1, true, true);
   ASSERT_TRUE(engine_.StartWorker(done_.Notifier()));
   ASSERT_TRUE(done_.WaitForDone(kGenerous));
-
-  // A verify-only run over the files the first one left.
-  DoneRecorder second;
-  second.Watch(&engine_);
-  Plan(2, false, true);
-  engine_.PrepareRun();
+  // A verify-only run over the file the first one left; preparing it waits
+  // for the first worker to be gone.
+  const std::string first_error = engine_.ErrorText();
+  DoneRecorder second(&engine_);
+  Prepare(1, false, true);
   ASSERT_TRUE(engine_.StartWorker(second.Notifier()));
   ASSERT_TRUE(second.WaitForDone(kGenerous));
   engine_.JoinWorker();
+  // The error text was in place when the first notification came.
+  EXPECT_EQ(first_error, "Fehler beim Finalisieren der Datei '" + File(1) + "'." + Sys(kEio));
+  EXPECT_EQ(done_.error_text, first_error);
   EXPECT_EQ(done_.Count(), 1);
   EXPECT_EQ(second.Count(), 1);
   EXPECT_TRUE(engine_.ErrorText().empty());
-  EXPECT_EQ(Status().m_okSectors, 2 * 2048u);
-  EXPECT_FALSE(Status().m_writeStarted);
-  EXPECT_EQ(platform_.Creates(), 1u);
-}
-
-TEST_F(RunControlTest, WorkerErrorIsRecordedBeforeTheNotification) {
-  platform_.FailFlush(1, kEio);
-  Plan(1, true, true);
-  engine_.PrepareRun();
-  ASSERT_TRUE(engine_.StartWorker(done_.Notifier()));
-  ASSERT_TRUE(done_.WaitForDone(kGenerous));
-  engine_.JoinWorker();
-  EXPECT_EQ(done_.Count(), 1);
-  EXPECT_FALSE(done_.ErrorTextAtDone().empty());
-  EXPECT_EQ(done_.ErrorTextAtDone(), engine_.ErrorText());
+  EXPECT_EQ(Sectors(Status()), "2048 0 0 0 0");
+  EXPECT_EQ(Passes(Status()), "write 0 none, verify 1 ended, total 1, passes 1");
+  EXPECT_EQ(platform_.Count("create 1"), 1u);
 }
 
 // --- The one full-size run: two test files on the real file system ---
@@ -454,10 +305,8 @@ TEST(RealMediumRun, WriteAndVerify1025MByte) {
   engine.SetSize(1025);
   engine.m_doWrite = true;
   engine.m_doVerify = true;
-  engine.m_endlessVerify = false;
   engine.PrepareRun();
-  DoneRecorder done;
-  done.Watch(&engine);
+  DoneRecorder done(&engine);
   ASSERT_TRUE(engine.StartWorker(done.Notifier()));
   ASSERT_TRUE(done.WaitForDone(std::chrono::seconds(1800)));
   engine.JoinWorker();
@@ -465,28 +314,14 @@ TEST(RealMediumRun, WriteAndVerify1025MByte) {
   EXPECT_EQ(done.Count(), 1);
   EXPECT_EQ(engine.ErrorText(), "");
   const RunStatus s = engine.CopyStatus();
-  EXPECT_EQ(s.m_mbTotal, 2050u);
-  EXPECT_EQ(s.m_mbWritten, 1025u);
-  EXPECT_EQ(s.m_mbVerified, 1025u);
-  EXPECT_EQ(s.m_okSectors, 2048u * 1025u);
-  EXPECT_EQ(s.m_overwrittenSectors, 0u);
-  EXPECT_EQ(s.m_changedSectors, 0u);
-  EXPECT_EQ(s.m_corruptedSectors, 0u);
-  EXPECT_EQ(s.m_aliasedCount, 0u);
-  EXPECT_FALSE(s.m_firstError.taken);
-  EXPECT_FALSE(s.m_writing);
-  EXPECT_FALSE(s.m_verifying);
-
+  EXPECT_EQ(Passes(s), "write 1025 ended, verify 1025 ended, total 2050, passes 1");
+  EXPECT_EQ(Sectors(s), "2099200 0 0 0 0");
+  EXPECT_EQ(First(s), "none");
   EXPECT_EQ(ListDir(dir.path()), (std::vector<std::string>{"1.kvx", "2.kvx"}));
   EXPECT_EQ(FileSizeOf(dir.File("1.kvx")), kGiB);
   EXPECT_EQ(FileSizeOf(dir.File("2.kvx")), kMiB);
-  // The last sector of file 1 and the first bytes of file 2.
-  EXPECT_EQ(ReadBytes(dir.File("1.kvx"), kGiB - 512, 512), RefSectorBytes(kGiB - 512));
-  EXPECT_EQ(ReadBytes(dir.File("2.kvx"), 0, 32),
-            (std::vector<uint8_t>{0x00, 0x00, 0x00, 0x40, 0x00, 0x00, 0x00, 0x00,
-                                  0x11, 0x00, 0x00, 0xC0, 0x03, 0x00, 0x00, 0x40,
-                                  0x10, 0x01, 0x00, 0x40, 0x49, 0x00, 0x00, 0x80,
-                                  0x01, 0x10, 0x00, 0xC0, 0x5A, 0x05, 0x00, 0xC0}));
+  // Both files hold the pattern of their place in the whole test data.
+  EXPECT_EQ(CountForeignSectors(dir.File("1.kvx"), 0), 0u);
   EXPECT_EQ(CountForeignSectors(dir.File("2.kvx"), kGiB), 0u);
   // The scan finds what the run left.
   EXPECT_EQ(engine.ScanTestData(), 1025u);

@@ -1,6 +1,7 @@
-// The progress dialog's model with real runs on temporary folders: captions,
-// live figures, the final report, the error colouring and the rules of
-// aborting and closing.
+// The progress dialog's model with real runs on temporary folders, from the
+// start to the handled done notification: figures, report, bar and the
+// closing rule once a run is over. The opening, the live figures, aborting
+// and faults found during a run are driven through the Qt windows.
 
 #include "ui/progress_dialog_model.h"
 
@@ -11,302 +12,112 @@
 #include <future>
 #include <memory>
 #include <string>
-#include <thread>
+#include <vector>
 
 #include "tests/ui/test_support.h"
 
 namespace kalvex {
 namespace {
 
-using testing::DamageFile;
-using testing::kMiB;
-using testing::ScopedLanguage;
-using testing::TempDir;
-using testing::TestPlatform;
+using namespace testing;
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-bool EndsWith(const std::string& text, const std::string& end) {
-  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
-// Delivers the worker's done notification to the test's thread, as a front
-// end turns it into an event.
-// The notifier shares its state, so a test that stops early cannot leave
-// the worker calling into a destroyed signal.
-class DoneSignal {
- public:
-  DoneNotifier Notifier() {
-    return [state = state_] {
-      if (++state->calls == 1) state->promise.set_value();
-    };
-  }
+// Runs model from Start to the handled done notification. The notifier
+// shares its state, so a run that outlives a failed wait cannot call into
+// freed memory.
+void RunToEnd(ProgressDialogModel& model) {
+  auto done = std::make_shared<std::promise<void>>();
+  auto calls = std::make_shared<std::atomic<int>>(0);
+  std::future<void> ended = done->get_future();
+  model.Start([done, calls] {
+    if (++*calls == 1) done->set_value();
+  });
   // Generous: the wait only guards against a run that never ends.
-  bool Wait() {
-    return state_->future.wait_for(std::chrono::minutes(1)) == std::future_status::ready;
-  }
-  int Calls() const { return state_->calls.load(); }
+  ASSERT_EQ(ended.wait_for(std::chrono::minutes(1)), std::future_status::ready);
+  model.OnTestDone();
+  EXPECT_EQ(calls->load(), 1);
+}
 
- private:
-  struct State {
-    std::promise<void> promise;
-    std::future<void> future = promise.get_future();
-    std::atomic<int> calls{0};
-  };
-  std::shared_ptr<State> state_ = std::make_shared<State>();
+struct FinishedRun {
+  const char* name;
+  int language;
+  uint64_t written_before;  // MByte of regular test data left by an earlier run
+  uint64_t free_mb, capacity_mb;
+  uint64_t size_mb;  // 0: all the free space
+  bool write;
+  bool failed;  // red bar and report
+  std::vector<std::string> figures;  // 1012 to 1017 at the end
+  const char* report_start;          // nullptr: the engine's error text
+  std::vector<std::string> present, absent;
 };
 
-class ProgressDialogModelTest : public ::testing::Test {
- protected:
-  ProgressDialogModelTest() : engine_(platform_), model_(engine_) {
-    platform_.SetVolume(1000, 1000);
-    engine_.SetTargetPath(dir_.String().c_str());
-  }
-
-  // A failed check must not leave the worker held while the engine waits
-  // for it.
-  ~ProgressDialogModelTest() override { platform_.Release(); }
-
-  void Configure(uint64_t size_mb, bool write, bool endless = false) {
-    engine_.SetSize(size_mb);
-    engine_.m_doWrite = write;
-    engine_.m_doVerify = true;
-    engine_.m_endlessVerify = endless;
-  }
-
-  // Runs the model from Start to the handled done notification.
-  void RunToEnd(ProgressDialogModel& model) {
-    DoneSignal done;
-    model.Start(done.Notifier());
-    ASSERT_TRUE(done.Wait());
-    model.OnTestDone();
-    EXPECT_EQ(done.Calls(), 1);
-  }
-
-  // Leaves size_mb of regular test data in the folder through a write run.
-  void WriteTestData(uint64_t size_mb) {
-    Configure(size_mb, true);
-    ProgressDialogModel writer(engine_);
-    RunToEnd(writer);
-    ASSERT_TRUE(engine_.ErrorText().empty()) << engine_.ErrorText();
-    ASSERT_EQ(engine_.ScanTestData(), size_mb);
-  }
-
-  ScopedLanguage language_{0};
-  TempDir dir_;
-  TestPlatform platform_{true, 500, 250};  // 2 MByte/s writing, 4 MByte/s reading
-  CTestEngine engine_;
-  ProgressDialogModel model_;
+// 2 MByte/s writing, 4 MByte/s reading on the virtual clock; a pass that has
+// ended shows its time alone.
+const FinishedRun kRuns[] = {
+    {"write and verify", 0, 0, 1000, 1000, 10, true, false,
+     {"10 MByte", "5 s", "2,00 MByte/s", "10 MByte", "2 s", "4,00 MByte/s"},
+     "Achtung: Nur 10 von 1000 MByte getestet.\r\n"
+     "Fertig, kein Fehler aufgetreten.\r\n"
+     "Sie können die Testdateien *.kvx jetzt löschen oder nach Belieben\r\n"
+     "nochmals überprüfen.\r\n",
+     {"Schreibrate: 2,00 MByte/s\r\n", "Leserate: 4,00 MByte/s\r\n"}, {}},
+    {"verify only, in English", 1, 2, 1000, 1000, 2, false, false,
+     {"", "", "", "2 MByte", "0 s", "4.00 MByte/s"}, "",
+     {"Reading speed: 4.00 MByte/s\r\n"}, {"Writing speed"}},
+    {"all space resolved", 0, 0, 2, 5, 0, true, false,
+     {"2 MByte", "1 s", "2,00 MByte/s", "2 MByte", "0 s", "4,00 MByte/s"},
+     "Achtung: Nur 2 von 5 MByte getestet.\r\n", {}, {}},
+    // Nothing to verify although 3 MByte are expected.
+    {"a pass fails", 0, 0, 1000, 1000, 3, false, true, {}, nullptr, {}, {"Fertig, kein Fehler"}},
 };
 
-TEST_F(ProgressDialogModelTest, OpeningCaptionsInGerman) {
-  Configure(3, true);
-  platform_.HoldAtWrite(1);
-  DoneSignal done;
-  model_.Start(done.Notifier());
-  EXPECT_EQ(model_.Title(), "Kalvex | Fortschritt");
-  EXPECT_EQ(model_.Caption(progress_ids::kAbort), "Abbrechen");
-  EXPECT_EQ(model_.Caption(progress_ids::kCopy), "In Zwischenablage kopieren");
-  EXPECT_EQ(model_.Caption(progress_ids::kWriteGroup), "Schreiben");
-  EXPECT_EQ(model_.Caption(progress_ids::kVerifyGroup), "Prüfen");
-  for (const int id : {1012, 1013, 1014, 1015, 1016, 1017}) EXPECT_EQ(model_.Caption(id), "");
-  EXPECT_EQ(model_.BarPosition(), 0);
-  EXPECT_EQ(model_.Bar(), BarState::kNormal);
-  EXPECT_TRUE(model_.TimerActive());
-  EXPECT_FALSE(model_.Finished());
-  // Only part of the (pretended) medium is tested: the warning shows at once.
-  EXPECT_EQ(model_.ReportText(), "Achtung: Nur 3 von 1000 MByte getestet.\r\n");
-  EXPECT_FALSE(model_.ErrorShown());
-  platform_.Release();
-  ASSERT_TRUE(done.Wait());
-  model_.OnTestDone();
-}
+TEST(ProgressDialogModel, FinishedRuns) {
+  for (const FinishedRun& run : kRuns) {
+    SCOPED_TRACE(run.name);
+    ScopedLanguage language(run.language);
+    TempDir dir;
+    TestPlatform platform(true, 500, 250);
+    platform.SetVolume(run.free_mb, run.capacity_mb);
+    CTestEngine engine(platform);
+    engine.SetTargetPath(dir.String().c_str());
+    engine.m_doVerify = true;
+    if (run.written_before != 0) {
+      engine.SetSize(run.written_before);
+      engine.m_doWrite = true;
+      ProgressDialogModel writer(engine);
+      RunToEnd(writer);
+      ASSERT_EQ(engine.ScanTestData(), run.written_before);
+    }
+    engine.SetSize(run.size_mb);
+    engine.m_doWrite = run.write;
+    ProgressDialogModel model(engine);
+    RunToEnd(model);
 
-TEST_F(ProgressDialogModelTest, OpeningCaptionsInEnglish) {
-  ScopedLanguage english(1);
-  Configure(1000, true);
-  platform_.HoldAtWrite(1);
-  DoneSignal done;
-  model_.Start(done.Notifier());
-  EXPECT_EQ(model_.Title(), "Kalvex | Progress");
-  EXPECT_EQ(model_.Caption(progress_ids::kAbort), "Abort");
-  EXPECT_EQ(model_.Caption(progress_ids::kCopy), "Copy to clipboard");
-  EXPECT_EQ(model_.Caption(progress_ids::kWriteGroup), "Writing");
-  EXPECT_EQ(model_.Caption(progress_ids::kVerifyGroup), "Verifying");
-  // The whole pretended medium: no warning, an empty box.
-  EXPECT_EQ(model_.ReportText(), "");
-  model_.OnCancel();
-  platform_.Release();
-  ASSERT_TRUE(done.Wait());
-  model_.OnTestDone();
-}
+    EXPECT_EQ(engine.SizeMB(), run.size_mb ? run.size_mb : run.free_mb);
+    EXPECT_TRUE(model.Finished());
+    EXPECT_FALSE(model.TimerActive());
+    EXPECT_EQ(model.Caption(2), "OK");
+    EXPECT_EQ(model.Bar(), run.failed ? BarState::kError : BarState::kNormal);
+    EXPECT_EQ(model.ErrorShown(), run.failed);
+    if (!run.failed) {
+      EXPECT_EQ(model.BarPosition(), 100);
+      std::vector<std::string> figures;
+      for (int id = 1012; id <= 1017; ++id) figures.push_back(model.Caption(id));
+      EXPECT_EQ(figures, run.figures);
+    }
 
-TEST_F(ProgressDialogModelTest, CleanRunFromStartToOk) {
-  Configure(3, true);
-  RunToEnd(model_);
-  EXPECT_TRUE(model_.Finished());
-  EXPECT_FALSE(model_.TimerActive());
-  EXPECT_FALSE(model_.CloseRequested());
-  EXPECT_EQ(model_.Caption(progress_ids::kAbort), "OK");
-  EXPECT_EQ(model_.Bar(), BarState::kNormal);
-  EXPECT_EQ(model_.BarPosition(), 100);
-  EXPECT_FALSE(model_.ErrorShown());
-  EXPECT_EQ(model_.Caption(progress_ids::kWriteMB), "3 MByte");
-  EXPECT_EQ(model_.Caption(progress_ids::kVerifyMB), "3 MByte");
-  // A pass that has ended shows its time alone: 3 blocks of 0.5 s written.
-  EXPECT_EQ(model_.Caption(progress_ids::kWriteTime), "1 s");
-  EXPECT_EQ(model_.Caption(progress_ids::kWriteRate), "2,00 MByte/s");
-  EXPECT_EQ(model_.Caption(progress_ids::kVerifyRate), "4,00 MByte/s");
-
-  const std::string& report = model_.ReportText();
-  EXPECT_EQ(report.rfind("Achtung: Nur 3 von 1000 MByte getestet.\r\n"
-                         "Fertig, kein Fehler aufgetreten.\r\n"
-                         "Sie können die Testdateien *.kvx jetzt löschen oder nach Belieben\r\n"
-                         "nochmals überprüfen.\r\n",
-                         0),
-            0u)
-      << report;
-  EXPECT_TRUE(Contains(report, "Schreibrate: 2,00 MByte/s\r\n"));
-  EXPECT_TRUE(Contains(report, "Leserate: 4,00 MByte/s\r\n"));
-  EXPECT_TRUE(EndsWith(report, "Kalvex v1.4\r\n"));
-  EXPECT_EQ(model_.ClipboardText(), report);
-
-  // OK closes, with result 0.
-  EXPECT_TRUE(model_.OnCancel());
-  EXPECT_EQ(model_.Result(), 0);
-}
-
-TEST_F(ProgressDialogModelTest, LiveFiguresWhileWriting) {
-  Configure(10, true);
-  platform_.HoldAtWrite(5);  // four blocks written, 2 s of virtual time
-  DoneSignal done;
-  model_.Start(done.Notifier());
-  ASSERT_TRUE(platform_.WaitUntilHeld());
-  model_.OnTimer();
-  EXPECT_EQ(model_.Caption(progress_ids::kWriteMB), "4 MByte");
-  // 4 MByte in 2 s, so 10 MByte take 5 s; the clock still stands at the end
-  // of the fourth block: 2 s elapsed, 3 s remaining.
-  EXPECT_EQ(model_.Caption(progress_ids::kWriteTime), "2 s (noch 3 s)");
-  EXPECT_EQ(model_.Caption(progress_ids::kWriteRate), "2,00 MByte/s");
-  EXPECT_EQ(model_.Caption(progress_ids::kVerifyMB), "");
-  EXPECT_EQ(model_.BarPosition(), 20);  // 4 of 20 MByte of work
-  EXPECT_EQ(model_.Bar(), BarState::kNormal);
-  EXPECT_FALSE(model_.Finished());
-  platform_.Release();
-  ASSERT_TRUE(done.Wait());
-  model_.OnTestDone();
-  EXPECT_EQ(model_.BarPosition(), 100);
-}
-
-TEST_F(ProgressDialogModelTest, AbortKeepsTheDialogOpenUntilTheWorkerHasStopped) {
-  Configure(50, true);
-  platform_.HoldAtWrite(2);
-  DoneSignal done;
-  model_.Start(done.Notifier());
-  ASSERT_TRUE(platform_.WaitUntilHeld());
-
-  EXPECT_FALSE(model_.OnCancel());  // Abort: the worker is asked to stop
-  EXPECT_FALSE(model_.OnCancel());  // pressed again: nothing more
-  EXPECT_FALSE(model_.Finished());
-  EXPECT_FALSE(model_.CloseRequested());
-  EXPECT_EQ(model_.Caption(progress_ids::kAbort), "Abbrechen");
-
-  platform_.Release();
-  ASSERT_TRUE(done.Wait());
-  model_.OnTestDone();
-  EXPECT_TRUE(model_.Finished());
-  EXPECT_TRUE(model_.CloseRequested());
-  EXPECT_EQ(model_.Result(), 1);
-  EXPECT_EQ(done.Calls(), 1);
-  // No verify pass follows an aborted write pass.
-  EXPECT_FALSE(engine_.CopyStatus().m_verifyStarted);
-  EXPECT_EQ(model_.Caption(progress_ids::kVerifyMB), "");
-  EXPECT_LT(engine_.CopyStatus().m_mbWritten, 50u);
-}
-
-TEST_F(ProgressDialogModelTest, DamagedDataTurnsReportAndBarRed) {
-  WriteTestData(3);
-  DamageFile(dir_ / "1.kvx", kMiB + 4096, 512);  // one sector of the second block
-
-  Configure(3, false);
-  platform_.HoldAtRead(platform_.Reads() + 3);  // after the damaged block was checked
-  DoneSignal done;
-  model_.Start(done.Notifier());
-  ASSERT_TRUE(platform_.WaitUntilHeld());
-  model_.OnTimer();
-  // Interim: the full report, red background, the bar still normal.
-  EXPECT_TRUE(model_.ErrorShown());
-  EXPECT_EQ(model_.Bar(), BarState::kNormal);
-  EXPECT_TRUE(Contains(model_.ReportText(), "Der Datenträger ist wahrscheinlich defekt.\r\n"));
-  EXPECT_FALSE(Contains(model_.ReportText(), "Kalvex v1.4"));
-  EXPECT_FALSE(Contains(model_.ReportText(), "Leserate"));
-
-  platform_.Release();
-  ASSERT_TRUE(done.Wait());
-  model_.OnTestDone();
-  EXPECT_TRUE(model_.ErrorShown());
-  EXPECT_EQ(model_.Bar(), BarState::kError);
-  EXPECT_EQ(model_.Caption(progress_ids::kAbort), "OK");
-  const std::string& report = model_.ReportText();
-  EXPECT_TRUE(Contains(report, "Der Datenträger ist wahrscheinlich defekt.\r\n"));
-  EXPECT_TRUE(Contains(report, "(1 Sektor)\r\n")) << report;
-  EXPECT_TRUE(Contains(report, "Erster Fehler bei Offset: 0x0000000000101000\r\n")) << report;
-  EXPECT_TRUE(Contains(report, "Leserate: "));
-  EXPECT_FALSE(Contains(report, "Schreibrate: "));
-  EXPECT_TRUE(EndsWith(report, "Kalvex v1.4\r\n"));
-  // A verify-only run leaves the writing group empty.
-  EXPECT_EQ(model_.Caption(progress_ids::kWriteMB), "");
-  EXPECT_EQ(model_.Caption(progress_ids::kWriteTime), "");
-  EXPECT_EQ(model_.Caption(progress_ids::kWriteRate), "");
-  EXPECT_EQ(model_.Caption(progress_ids::kVerifyMB), "3 MByte");
-  EXPECT_FALSE(model_.CloseRequested());
-}
-
-TEST_F(ProgressDialogModelTest, ErrorOfAPassShowsTheErrorFormInRed) {
-  // Nothing to verify although 3 MByte are expected.
-  Configure(3, false);
-  RunToEnd(model_);
-  const std::string error = engine_.ErrorText();
-  ASSERT_FALSE(error.empty());
-  EXPECT_TRUE(model_.ErrorShown());
-  EXPECT_EQ(model_.Bar(), BarState::kError);
-  EXPECT_EQ(model_.ReportText().rfind(error, 0), 0u) << model_.ReportText();
-  EXPECT_FALSE(Contains(model_.ReportText(), "Fertig, kein Fehler"));
-  EXPECT_TRUE(EndsWith(model_.ReportText(), "Kalvex v1.4\r\n"));
-}
-
-TEST_F(ProgressDialogModelTest, VerifyOnlyWithoutErrorsInEnglish) {
-  WriteTestData(2);
-  ScopedLanguage english(1);
-  Configure(2, false);
-  ProgressDialogModel model(engine_);
-  RunToEnd(model);
-  EXPECT_FALSE(model.ErrorShown());
-  EXPECT_EQ(model.Bar(), BarState::kNormal);
-  EXPECT_EQ(model.Caption(progress_ids::kAbort), "OK");
-  EXPECT_TRUE(Contains(model.ReportText(), "Reading speed: 4.00 MByte/s\r\n"));
-  EXPECT_FALSE(Contains(model.ReportText(), "Writing speed"));
-  EXPECT_EQ(model.Caption(progress_ids::kWriteMB), "");
-}
-
-TEST_F(ProgressDialogModelTest, CancelAfterTheEndOfARunCloses) {
-  Configure(1, true);
-  RunToEnd(model_);
-  ASSERT_TRUE(model_.Finished());
-  EXPECT_TRUE(model_.OnCancel());
-  EXPECT_EQ(model_.Result(), 0);
-}
-
-TEST_F(ProgressDialogModelTest, AllSpaceRunResolvesTheSizeAndShowsItsWarning) {
-  platform_.SetVolume(2, 5);
-  Configure(0, true);
-  RunToEnd(model_);
-  EXPECT_EQ(engine_.SizeMB(), 2u);
-  EXPECT_EQ(model_.ReportText().rfind("Achtung: Nur 2 von 5 MByte getestet.\r\n", 0), 0u)
-      << model_.ReportText();
-  EXPECT_EQ(model_.Caption(progress_ids::kVerifyMB), "2 MByte");
+    const std::string& report = model.ReportText();
+    const std::string start = run.report_start ? run.report_start : engine.ErrorText();
+    EXPECT_FALSE(run.failed && start.empty());
+    EXPECT_EQ(report.rfind(start, 0), 0u) << report;
+    for (const std::string& part : run.present) EXPECT_NE(report.find(part), std::string::npos) << part;
+    for (const std::string& part : run.absent) EXPECT_EQ(report.find(part), std::string::npos) << part;
+    EXPECT_TRUE(report.ends_with("Kalvex v1.4\r\n")) << report;
+    EXPECT_EQ(model.ClipboardText(), report);
+    // OK closes, with result 0.
+    EXPECT_FALSE(model.CloseRequested());
+    EXPECT_TRUE(model.OnCancel());
+    EXPECT_EQ(model.Result(), 0);
+  }
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // Helpers of the user-interface tests: a platform that uses the real file
-// system but reports a volume of the test's choosing and can hold the worker
-// at a chosen block, temporary folders, sparse test files and a scoped UI
-// language.
+// system but reports a volume of the test's choosing, can run on a virtual
+// clock and can hold the worker at a chosen block; temporary folders, test
+// files, a scoped UI language, and the main window's captions, shared by the
+// model tests and the window tests.
 #pragma once
 
 #include <atomic>
@@ -16,61 +17,66 @@
 
 namespace kalvex::testing {
 
+constexpr uint64_t kMiB = 1048576;
+constexpr uint64_t kGiB = 1073741824;
+
 class TestPlatform final : public Platform {
  public:
   // With a virtual clock the counter runs at 1000 counts per second and moves
   // only when a block is written or read, by the given milliseconds, so runs
   // show the same figures every time.
-  explicit TestPlatform(bool virtual_clock = false, int64_t write_ms = 0, int64_t read_ms = 0);
+  explicit TestPlatform(bool virtual_clock = false, int64_t write_ms = 0, int64_t read_ms = 0)
+      : virtual_clock_(virtual_clock), write_ms_(write_ms), read_ms_(read_ms) {}
 
   // Every volume that exists reports these figures; one that does not still
   // fails as it really does.
-  void SetVolume(uint64_t free_mb, uint64_t capacity_mb);
-  void UseRealVolume();
+  void SetVolume(uint64_t free_mb, uint64_t capacity_mb) {
+    free_mb_ = free_mb;
+    capacity_mb_ = capacity_mb;
+  }
 
   // Holds the worker inside its n-th block write (or read) of this platform,
   // counted from 1, before the block reaches the file, until Release.
-  void HoldAtWrite(uint64_t n);
-  void HoldAtRead(uint64_t n);
-  bool Held() const { return held_.load(); }
+  void HoldAtWrite(uint64_t n) { Hold(hold_write_, n); }
+  void HoldAtRead(uint64_t n) { Hold(hold_read_, n); }
   // Waits until the worker is held; false when it was not within the limit.
   bool WaitUntilHeld(int limit_seconds = 120);
   void Release();
-
-  uint64_t Writes() const { return writes_.load(); }
   uint64_t Reads() const { return reads_.load(); }
 
-  bool CreateNew(const char* path, FileHandle* file, ErrorCode* error) override;
-  bool OpenExisting(const char* path, FileHandle* file, ErrorCode* error) override;
   bool Write(FileHandle file, const void* data, size_t size, ErrorCode* error) override;
   bool Read(FileHandle file, void* data, size_t size, size_t* got, ErrorCode* error) override;
-  bool Flush(FileHandle file, ErrorCode* error) override;
-  bool Close(FileHandle file, ErrorCode* error) override;
-  uint64_t FileSize(FileHandle file) override;
-  bool AnyEntryMatches(const char* pattern) override;
   bool VolumeSpace(const char* path, uint64_t* free_to_caller, uint64_t* total) override;
-  int64_t Counter() override;
-  int64_t CounterFrequency() override;
-  void RaiseThreadPriority() override;
-  std::string ErrorText(ErrorCode error) override;
-  bool IsDiskFull(ErrorCode error) override;
-  bool IsNotFound(ErrorCode error) override;
-  bool UsedCachedIo() override;
+  int64_t Counter() override { return virtual_clock_ ? now_ms_.load() : real_.Counter(); }
+  int64_t CounterFrequency() override { return virtual_clock_ ? 1000 : real_.CounterFrequency(); }
+
+  bool CreateNew(const char* path, FileHandle* file, ErrorCode* error) override {
+    return real_.CreateNew(path, file, error);
+  }
+  bool OpenExisting(const char* path, FileHandle* file, ErrorCode* error) override {
+    return real_.OpenExisting(path, file, error);
+  }
+  bool Flush(FileHandle file, ErrorCode* error) override { return real_.Flush(file, error); }
+  bool Close(FileHandle file, ErrorCode* error) override { return real_.Close(file, error); }
+  uint64_t FileSize(FileHandle file) override { return real_.FileSize(file); }
+  bool AnyEntryMatches(const char* pattern) override { return real_.AnyEntryMatches(pattern); }
+  void RaiseThreadPriority() override { real_.RaiseThreadPriority(); }
+  std::string ErrorText(ErrorCode error) override { return real_.ErrorText(error); }
+  bool IsDiskFull(ErrorCode error) override { return real_.IsDiskFull(error); }
+  bool IsNotFound(ErrorCode error) override { return real_.IsNotFound(error); }
+  bool UsedCachedIo() override { return real_.UsedCachedIo(); }
 
  private:
+  void Hold(std::atomic<uint64_t>& at, uint64_t n);
   void MaybeHold(uint64_t count, uint64_t hold_at);
 
-  Platform& real_;
+  Platform& real_ = SystemPlatform();
   const bool virtual_clock_;
   const int64_t write_ms_;
   const int64_t read_ms_;
   std::atomic<int64_t> now_ms_{1000};
-
-  std::mutex volume_lock_;
-  bool fixed_volume_ = false;
-  uint64_t free_mb_ = 0;
-  uint64_t capacity_mb_ = 0;
-
+  std::atomic<uint64_t> free_mb_{0};
+  std::atomic<uint64_t> capacity_mb_{0};  // 0: the real volume's figures
   std::atomic<uint64_t> writes_{0};
   std::atomic<uint64_t> reads_{0};
   std::atomic<uint64_t> hold_write_{0};
@@ -86,7 +92,10 @@ class TestPlatform final : public Platform {
 class TempDir {
  public:
   TempDir();
-  ~TempDir();
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
@@ -97,9 +106,6 @@ class TempDir {
  private:
   std::filesystem::path path_;
 };
-
-constexpr uint64_t kMiB = 1048576;
-constexpr uint64_t kGiB = 1073741824;
 
 // A file of the given size without writing its content (a sparse file).
 void MakeSparseFile(const std::filesystem::path& path, uint64_t bytes);
@@ -118,6 +124,28 @@ class ScopedLanguage {
 
  private:
   int saved_;
+};
+
+// The captions of the main window's controls by id; the first nine are set
+// by a language switch, in this order, the others stay.
+struct CaptionCase {
+  int id;
+  const char* german;
+  const char* english;
+};
+inline constexpr CaptionCase kMainCaptions[] = {
+    {1002, "Ziel wählen", "Select target"},
+    {1019, "Aktualisieren", "Refresh"},
+    {1006, "Schreiben + Prüfen", "Write + Verify"},
+    {1007, "Prüfen", "Verify"},
+    {1024, "Ziel", "Target"},
+    {1025, "Datenmenge", "Data volume"},
+    {1000, "gesamter freier Platz", "all available space"},
+    {1001, "nur", "only"},
+    {1008, "Prüfen als Dauertest", "endless verify"},
+    {1020, "MByte", "MByte"},
+    {1022, "Deutsch", "Deutsch"},
+    {1023, "English", "English"},
 };
 
 }  // namespace kalvex::testing

@@ -1,5 +1,6 @@
 // The seam of the Qt windows for tests: records message boxes and folder
-// picker calls, answers them, and lets a test drive a modal dialog itself.
+// picker calls, answers them, and lets a test drive a modal dialog itself;
+// and the checks that a window's texts fit and its controls do not overlap.
 #pragma once
 
 #include <QAbstractButton>
@@ -8,10 +9,13 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
-#include <QRadioButton>
+#include <QLineEdit>
 #include <QList>
+#include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 #include <QWidget>
 #include <functional>
 
@@ -51,6 +55,24 @@ class RecordingServices final : public UiServices {
   std::function<void(QDialog*)> on_modal;
 };
 
+// A control of window by its id, which is its object name.
+template <typename Widget = QWidget>
+Widget* Find(QWidget* window, int id) {
+  return window->findChild<Widget*>(QString::number(id));
+}
+
+// What a control shows: the text of a label, button, field or text box, the
+// title of a group.
+inline QString TextOf(QWidget* window, int id) {
+  QWidget* widget = Find(window, id);
+  if (auto* label = qobject_cast<QLabel*>(widget)) return label->text();
+  if (auto* button = qobject_cast<QAbstractButton*>(widget)) return button->text();
+  if (auto* group = qobject_cast<QGroupBox*>(widget)) return group->title();
+  if (auto* edit = qobject_cast<QLineEdit*>(widget)) return edit->text();
+  if (auto* box = qobject_cast<QPlainTextEdit*>(widget)) return box->toPlainText();
+  return QStringLiteral("<no such control %1>").arg(id);
+}
+
 // Object names of the visible controls of window whose text does not fit
 // the place the layout gives them (names in skip are not looked at).
 inline QStringList ClippedTexts(QWidget* window, const QStringList& skip = {}) {
@@ -84,9 +106,8 @@ inline QStringList OverlappingControls(QWidget* window) {
   QStringList overlaps;
   QList<QWidget*> controls;
   for (QWidget* widget : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-    if (widget->isWindow() || qobject_cast<QGroupBox*>(widget) || !widget->isVisibleTo(window))
-      continue;
-    controls << widget;
+    if (!widget->isWindow() && !qobject_cast<QGroupBox*>(widget) && widget->isVisibleTo(window))
+      controls << widget;
   }
   for (int i = 0; i < controls.size(); ++i) {
     for (int j = i + 1; j < controls.size(); ++j) {
@@ -98,3 +119,12 @@ inline QStringList OverlappingControls(QWidget* window) {
 }
 
 }  // namespace kalvex::testing
+
+// Fails the test function unless no text of window is clipped (names in
+// skip aside) and no controls overlap.
+#define KALVEX_EXPECT_CLEAN_LAYOUT(window, ...)                                                 \
+  do {                                                                                          \
+    const QStringList found = kalvex::testing::ClippedTexts(window __VA_OPT__(, ) __VA_ARGS__) + \
+                              kalvex::testing::OverlappingControls(window);                     \
+    QVERIFY2(found.isEmpty(), qPrintable(found.join(", ")));                                    \
+  } while (false)
