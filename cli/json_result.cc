@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/exit_codes.h"
+#include "engine/text_format.h"
 
 namespace kalvex::cli {
 
@@ -10,13 +11,8 @@ namespace {
 
 std::string Hex64(uint64_t value) {
   char text[24];
-  std::snprintf(text, sizeof text, "0x%016llx", static_cast<unsigned long long>(value));
+  std::snprintf(text, sizeof text, "0x%016llx", Ull(value));
   return text;
-}
-
-nlohmann::ordered_json TextOrNull(const std::string& text) {
-  if (text.empty()) return nullptr;
-  return ToLf(text);
 }
 
 // One pass's figures. The seconds run from the pass's start to its last
@@ -32,15 +28,32 @@ nlohmann::ordered_json PassJson(bool started, uint64_t mbytes, int64_t start, in
   return nlohmann::ordered_json{{"mbyte", mbytes}, {"seconds", seconds}, {"mbyte_per_s", rate}};
 }
 
-}  // namespace
-
-Outcome ClassifyOutcome(const RunStatus& status, const std::string& error_text,
-                        bool abort_requested) {
-  if (status.m_firstError.taken) return Outcome::kFaulty;
-  if (!error_text.empty()) return Outcome::kError;
-  if (abort_requested || status.m_abort) return Outcome::kAborted;
-  return Outcome::kOk;
+// The fields of the error that apply to its kind.
+nlohmann::ordered_json ErrorDetail(const RunError& error) {
+  if (!error) return nullptr;
+  nlohmann::ordered_json detail{{"kind", ErrorKindName(error.kind)}};
+  if (!error.path.empty()) detail["path"] = error.path;
+  switch (error.kind) {
+    case ErrorKind::kWrite:
+    case ErrorKind::kRead:
+      detail["offset"] = error.offset;
+      break;
+    case ErrorKind::kMediumFull:
+    case ErrorKind::kAmountMismatch:
+      detail["expected_mbyte"] = error.expected_mb;
+      detail["found_mbyte"] = error.found_mb;
+      break;
+    default:
+      break;
+  }
+  if (error.has_code) {
+    detail["system_code"] = error.code;
+    detail["system_text"] = PlainText(error.system_text);
+  }
+  return detail;
 }
+
+}  // namespace
 
 int ExitCodeFor(Outcome outcome) {
   switch (outcome) {
@@ -70,17 +83,23 @@ const char* OutcomeName(Outcome outcome) {
   return "error";
 }
 
-std::string ToLf(const std::string& text) {
-  std::string result;
-  result.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r') {
-      result += text[i];
-    } else if (i + 1 >= text.size() || text[i + 1] != '\n') {
-      result += '\n';
-    }
-  }
+RunResult ResultOf(const RunSession& session) {
+  RunResult result;
+  result.outcome = session.GetOutcome();
+  result.size_mb = session.FinalSizeMB();
+  result.verify_passes = session.FinalStatus().m_verifyPasses;
+  result.status = session.FinalStatus();
+  result.error_text = session.ErrorText();
+  result.error = session.Error();
+  result.warning_text = session.FinalWarningText();
   return result;
+}
+
+nlohmann::ordered_json PlainText(const std::string& text) {
+  std::string plain = ToLf(text);
+  while (!plain.empty() && plain.back() == '\n') plain.pop_back();
+  if (plain.empty()) return nullptr;
+  return plain;
 }
 
 nlohmann::ordered_json BuildResultJson(const RunResult& result) {
@@ -102,13 +121,22 @@ nlohmann::ordered_json BuildResultJson(const RunResult& result) {
         {"corrupted", s.m_corruptedSectors},
         {"aliased", s.m_aliasedCount}}},
       {"first_error", first_error},
-      {"error", TextOrNull(result.error_text)},
-      {"warning", TextOrNull(result.warning_text)},
+      {"error", PlainText(result.error_text)},
+      {"error_detail", ErrorDetail(result.error)},
+      {"warning", PlainText(result.warning_text)},
       {"write",
        PassJson(s.m_writeStarted, s.m_mbWritten, s.m_writeStart, s.m_writeLast, s.m_frequency)},
       {"verify",
        PassJson(s.m_verifyStarted, s.m_mbVerified, s.m_verifyStart, s.m_verifyLast, s.m_frequency)},
   };
+}
+
+nlohmann::ordered_json BuildRefusalJson(const std::string& message) {
+  return nlohmann::ordered_json{{"outcome", "refused"}, {"error", PlainText(message)}};
+}
+
+std::string DumpJson(const nlohmann::ordered_json& json) {
+  return json.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace kalvex::cli

@@ -1,29 +1,19 @@
-// The outcome of a run and its machine-readable form.
+// The machine-readable result of kalvex-cli: every outcome, a refusal
+// included, is one JSON object.
 #pragma once
 
 #include <cstdint>
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "engine/run_error.h"
 #include "engine/types.h"
+#include "ui/run_session.h"
 
 namespace kalvex::cli {
 
-enum class Outcome { kOk, kFaulty, kError, kAborted };
-
-// How a finished run ended. Faulty sectors decide first: once the verify pass
-// has seen one, the medium is known to be bad, whether the run then went on
-// to an error or was stopped. An error text comes next, then the abort
-// (asked for through the engine, or seen in the status copy).
-Outcome ClassifyOutcome(const RunStatus& status, const std::string& error_text,
-                        bool abort_requested);
-
 int ExitCodeFor(Outcome outcome);
 const char* OutcomeName(Outcome outcome);
-
-// Line breaks as a terminal and a JSON reader expect them: "\r\n" and a lone
-// "\r" both become "\n".
-std::string ToLf(const std::string& text);
 
 struct RunResult {
   Outcome outcome = Outcome::kOk;
@@ -31,9 +21,24 @@ struct RunResult {
   uint64_t verify_passes = 0;  // verify passes that began
   RunStatus status;            // the last status copy, taken after the end
   std::string error_text;      // empty: none
+  RunError error;              // the error's kind and fields
   std::string warning_text;    // empty: none
 };
 
+// The run's result as the session gives it.
+RunResult ResultOf(const RunSession& session);
+
 nlohmann::ordered_json BuildResultJson(const RunResult& result);
+
+// {"outcome": "refused", "error": message}: nothing was started.
+nlohmann::ordered_json BuildRefusalJson(const std::string& message);
+
+// Serialises without ever failing: paths are bytes, and bytes that are not
+// UTF-8 are written as U+FFFD.
+std::string DumpJson(const nlohmann::ordered_json& json);
+
+// A text as a JSON reader wants it: "\n" line ends and no line break at its
+// end; null when empty.
+nlohmann::ordered_json PlainText(const std::string& text);
 
 }  // namespace kalvex::cli

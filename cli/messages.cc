@@ -12,20 +12,6 @@ constexpr size_t kMessageChars = 999 + 4096;
 
 }  // namespace
 
-std::string TargetMissingText(const std::string& path) {
-  return FormatText(kMessageChars,
-                    LangText("The target folder \"%s\" does not exist.",
-                             "Der Zielordner \"%s\" existiert nicht."),
-                    path.c_str());
-}
-
-std::string TargetNotFolderText(const std::string& path) {
-  return FormatText(
-      kMessageChars,
-      LangText("The target \"%s\" is not a folder.", "Das Ziel \"%s\" ist kein Ordner."),
-      path.c_str());
-}
-
 std::string SizeNotDigitsText() {
   return LangText("The data volume must be a whole number of MByte (digits only).",
                   "Die Datenmenge muss eine ganze Zahl von MByte sein (nur Ziffern).");
@@ -33,7 +19,7 @@ std::string SizeNotDigitsText() {
 
 std::string FreeSpaceHintText(uint64_t free_mb) {
   return FormatText(999, LangText("Available: %llu MByte.", "Verfügbar: %llu MByte."),
-                    static_cast<unsigned long long>(free_mb));
+                    Ull(free_mb));
 }
 
 std::string JsonOpenFailedText(const std::string& path) {
@@ -50,9 +36,13 @@ std::string JsonWriteFailedText(const std::string& path) {
                     path.c_str());
 }
 
-std::string WorkerStartFailedText() {
-  return LangText("The test could not be started (no thread available).",
-                  "Der Test konnte nicht gestartet werden (kein Thread verfügbar).");
+std::string JsonIsTestDataText(const std::string& path) {
+  return FormatText(kMessageChars,
+                    LangText("The result file \"%s\" would replace or add a test file of the "
+                             "target; choose another name or folder.",
+                             "Die Ergebnisdatei \"%s\" würde eine Testdatei des Ziels ersetzen "
+                             "oder hinzufügen; bitte einen anderen Namen oder Ordner wählen."),
+                    path.c_str());
 }
 
 std::string StopRequestedText() {
@@ -75,13 +65,8 @@ std::string CachedIoText() {
       "dem Zurücklesen auf den Datenträger geschrieben und aus dem Cache entfernt.");
 }
 
-std::string WritingLabel() { return LangText("Writing", "Schreiben"); }
-
-std::string VerifyingLabel() { return LangText("Verifying", "Prüfen"); }
-
 std::string PassNumberText(uint64_t pass) {
-  return FormatText(999, LangText("pass %llu", "Durchgang %llu"),
-                    static_cast<unsigned long long>(pass));
+  return FormatText(999, LangText("pass %llu", "Durchgang %llu"), Ull(pass));
 }
 
 std::string StartingLabel() { return LangText("Starting", "Start"); }

@@ -9,22 +9,17 @@
 
 namespace kalvex::cli {
 
-std::string TargetMissingText(const std::string& path);
-std::string TargetNotFolderText(const std::string& path);
 std::string SizeNotDigitsText();
 std::string FreeSpaceHintText(uint64_t free_mb);
 std::string JsonOpenFailedText(const std::string& path);
 std::string JsonWriteFailedText(const std::string& path);
-std::string WorkerStartFailedText();
+std::string JsonIsTestDataText(const std::string& path);
 std::string StopRequestedText();
 std::string StillStoppingText();
 std::string AbortedText();
 std::string CachedIoText();
 
-// Progress line vocabulary: the pass names are the captions of the progress
-// window's two groups.
-std::string WritingLabel();
-std::string VerifyingLabel();
+// Progress line vocabulary besides the pass captions.
 std::string PassNumberText(uint64_t pass);
 std::string StartingLabel();
 

@@ -7,6 +7,7 @@
 #include "cli/exit_codes.h"
 #include "cli/messages.h"
 #include "engine/language.h"
+#include "ui/start_decision.h"
 
 namespace kalvex::cli {
 
@@ -72,14 +73,6 @@ std::optional<int> LanguageFromOption(const std::string& value) {
   if (value == "en") return 1;
   if (value == "de") return 0;
   return std::nullopt;
-}
-
-bool IsDigitsOnly(const std::string& text) {
-  if (text.empty()) return false;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-  }
-  return true;
 }
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args, int default_language) {

@@ -33,9 +33,6 @@ int LanguageFromEnvironment();
 // "en" → 1, "de" → 0, anything else none.
 std::optional<int> LanguageFromOption(const std::string& value);
 
-// At least one character and nothing but the digits 0-9.
-bool IsDigitsOnly(const std::string& text);
-
 struct ParseResult {
   std::optional<Options> options;  // none: stop with exit_code
   int exit_code = 0;

@@ -34,11 +34,11 @@ std::string BuildProgressLine(const RunStatus& status, const ProgressFigures& fi
                               uint64_t verify_pass) {
   std::string line = Bar(figures.bar) + " ";
   if (status.m_verifyStarted && figures.verify.started) {
-    std::string label = VerifyingLabel();
+    std::string label = VerifyingCaption();
     if (verify_pass != 0) label += " (" + PassNumberText(verify_pass) + ")";
     line += PassText(label, figures.verify);
   } else if (status.m_writeStarted && figures.write.started) {
-    line += PassText(WritingLabel(), figures.write);
+    line += PassText(WritingCaption(), figures.write);
   } else {
     line += StartingLabel() + " ...";
   }

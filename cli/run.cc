@@ -2,20 +2,20 @@
 
 #include <sys/stat.h>
 
-#include <cerrno>
+#include <cctype>
 #include <chrono>
-#include <condition_variable>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
-#include <mutex>
 
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
 #include "cli/json_result.h"
 #include "cli/messages.h"
 #include "cli/progress_line.h"
-#include "platform/platform.h"
+#include "engine/text_format.h"
 #include "report/progress.h"
-#include "report/report.h"
+#include "ui/run_session.h"
 #include "ui/start_decision.h"
 #include "ui/target_info.h"
 
@@ -40,21 +40,16 @@ void PrintLine(std::ostream& stream, const std::string& text) {
   stream << line << '\n';
 }
 
-// The target must be usable before anything else is asked of it; ask the
-// engine first and it would only know that the volume cannot be queried.
-bool TargetUnusable(const TargetInfo& info) {
-  return info.state == TargetState::kNoTarget || info.state == TargetState::kAccessError;
-}
-
-int RefuseUnusable(const TargetInfo& info, const Options& options, Console& console) {
-  PrintLine(console.err,
-            info.test_data_line.empty() ? TargetMissingText(options.target) : info.test_data_line);
-  return kExitRefused;
-}
-
-int RunScan(CTestEngine& engine, const Options& options, Console& console) {
+int RunScan(CTestEngine& engine, Console& console) {
+  if (const RunError unusable = engine.ProbeTarget()) {
+    PrintLine(console.err, RenderError(unusable));
+    return kExitRefused;
+  }
   const TargetInfo info = ReadTargetInfo(engine);
-  if (TargetUnusable(info)) return RefuseUnusable(info, options, console);
+  if (info.state == TargetState::kAccessError) {
+    PrintLine(console.err, info.test_data_line);
+    return kExitRefused;
+  }
   PrintLine(console.out, info.test_data_line);
   PrintLine(console.out, info.all_space_caption);
   return kExitOk;
@@ -66,10 +61,9 @@ class LiveLine {
   explicit LiveLine(Console& console) : m_console(console) {}
 
   // Off a terminal nothing is drawn: a log or a pipe gets only the end.
-  void Draw(CTestEngine& engine, const RunStatus& status, uint64_t verify_pass) {
+  void Draw(RunSession& session, const RunStatus& status, uint64_t verify_pass) {
     if (!m_console.err_is_terminal) return;
-    const ProgressFigures figures =
-        ComputeProgress(status, engine.SizeMB(), SystemPlatform().Counter());
+    const ProgressFigures figures = ComputeProgress(status, session.SizeMB(), session.Counter());
     std::string line = BuildProgressLine(status, figures, verify_pass);
     const size_t columns = m_console.err_columns ? m_console.err_columns() : 0;
     // One column stays free: a line that fills the last column makes some
@@ -93,160 +87,165 @@ class LiveLine {
   bool m_shown = false;
 };
 
-// The end of the run as the worker signals it.
-struct DoneSignal {
-  std::mutex mutex;
-  std::condition_variable cv;
-  bool done = false;
+bool HasTestFileExtension(const std::string& name) {
+  if (name.size() < 4) return false;
+  std::string extension = name.substr(name.size() - 4);
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension == ".kvx";
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Writing the result to path would replace or add a test file of the target:
+// the path names an existing test file there (by any name or link), or a
+// new "*.kvx" in the target folder itself.
+bool EndangersTestData(const std::string& path, const std::string& target) {
+  namespace fs = std::filesystem;
+  struct stat target_info = {}, file_info = {}, parent_info = {};
+  if (stat(target.c_str(), &target_info) != 0) return false;
+  if (stat(path.c_str(), &file_info) == 0) {
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator(target, ignored)) {
+      struct stat entry_info = {};
+      if (HasTestFileExtension(entry.path().filename().string()) &&
+          stat(entry.path().c_str(), &entry_info) == 0 && SameFile(entry_info, file_info))
+        return true;
+    }
+  }
+  const fs::path where(path);
+  const fs::path parent = where.has_parent_path() ? where.parent_path() : fs::path(".");
+  return HasTestFileExtension(where.filename().string()) &&
+         stat(parent.c_str(), &parent_info) == 0 && SameFile(parent_info, target_info);
+}
+
+// Where the JSON result goes, opened before the run so that a bad path
+// refuses at once instead of losing the result of a long run.
+class JsonSink {
+ public:
+  explicit JsonSink(const Options& options)
+      : m_path(options.json_path.value_or("")),
+        m_wanted(options.json_path.has_value()),
+        m_toStdout(m_wanted && m_path == "-") {}
+
+  bool Wanted() const { return m_wanted; }
+  bool ToStdout() const { return m_toStdout; }
+  const std::string& Path() const { return m_path; }
+
+  bool Open() {
+    if (!m_wanted || m_toStdout) return true;
+    m_file.open(m_path, std::ios::out | std::ios::trunc);
+    return m_file.is_open();
+  }
+
+  // False when the text could not be written.
+  bool Write(const nlohmann::ordered_json& json, std::ostream& out) {
+    if (!m_wanted) return true;
+    std::ostream& stream = m_toStdout ? out : m_file;
+    stream << DumpJson(json) << std::flush;
+    if (!m_toStdout) m_file.close();
+    return static_cast<bool>(stream);
+  }
+
+ private:
+  std::string m_path;
+  bool m_wanted;
+  bool m_toStdout;
+  std::ofstream m_file;
 };
 
+// A run that does not start: the message, and the result for a script.
+int Refuse(const std::string& message, JsonSink& json, Console& console) {
+  PrintLine(console.err, message);
+  if (!json.Write(BuildRefusalJson(message), console.out))
+    PrintLine(console.err, JsonWriteFailedText(json.Path()));
+  return kExitRefused;
+}
+
+// Waits for the end of a started run, passing Ctrl-C on as an abort and
+// redrawing the live line once a second.
+void WaitForRun(RunSession& session, const Options& options, LiveLine& live, Console& console) {
+  InterruptGuard interrupts;
+  int signals_handled = 0;
+  Clock::time_point next_display = Clock::now() + kDisplayInterval;
+  while (!session.WaitForEnd(kPollInterval)) {
+    const int signals = interrupts.Count();
+    if (signals > signals_handled) {
+      session.RequestAbort();
+      live.Break();
+      // The first signal asks for the stop; later ones change nothing,
+      // since cutting the worker off mid-block would leave a half-written
+      // file and a report nobody can trust.
+      PrintLine(console.err, signals_handled == 0 ? StopRequestedText() : StillStoppingText());
+      signals_handled = signals;
+    }
+    const Clock::time_point now = Clock::now();
+    if (now >= next_display) {
+      const RunStatus status = session.Status();
+      live.Draw(session, status, options.endless ? status.m_verifyPasses : 0);
+      // Keep the once-a-second beat, but after a stall start a new one
+      // rather than catching up with a burst of redraws.
+      next_display += kDisplayInterval;
+      if (next_display <= now) next_display = now + kDisplayInterval;
+    }
+  }
+}
+
 int RunTestOrVerify(CTestEngine& engine, const Options& options, Console& console) {
-  const bool write = options.command == Command::kTest;
-  const TargetInfo info = ReadTargetInfo(engine);
-  if (TargetUnusable(info)) return RefuseUnusable(info, options, console);
+  JsonSink json(options);
+  if (json.Wanted() && !json.ToStdout() && EndangersTestData(json.Path(), options.target)) {
+    // Nothing is written there, not even the refusal.
+    PrintLine(console.err, JsonIsTestDataText(json.Path()));
+    return kExitRefused;
+  }
+  if (!json.Open()) {
+    PrintLine(console.err, JsonOpenFailedText(json.Path()));
+    return kExitRefused;
+  }
 
   StartRequest request;
-  request.write = write;
+  request.write = options.command == Command::kTest;
   request.all_space = !options.size_text.has_value();
   request.size_text = options.size_text.value_or("");
   request.endless = options.endless;
   const StartDecision decision = DecideStart(engine, request);
   if (!decision.start) {
-    if (decision.message) PrintLine(console.err, decision.message->text);
+    std::string message = decision.message ? decision.message->text : std::string();
     if (decision.set_size_field)
-      PrintLine(console.err, FreeSpaceHintText(*decision.set_size_field));
-    return kExitRefused;
-  }
-  // The main window would not even offer the button: writing needs a target
-  // without any test file, verifying needs regular test data. Its test-data
-  // line says why.
-  if (!(write ? info.write_controls_enabled : info.verify_enabled)) {
-    PrintLine(console.err, info.test_data_line);
-    return kExitRefused;
-  }
-
-  // Opened before the run, so that a bad path refuses instead of losing the
-  // result of a long run.
-  const bool json_to_stdout = options.json_path && *options.json_path == "-";
-  std::ofstream json_file;
-  if (options.json_path && !json_to_stdout) {
-    json_file.open(*options.json_path, std::ios::out | std::ios::trunc);
-    if (!json_file) {
-      PrintLine(console.err, JsonOpenFailedText(*options.json_path));
-      return kExitRefused;
-    }
+      message.append("\n").append(FreeSpaceHintText(*decision.set_size_field));
+    return Refuse(message, json, console);
   }
   if (decision.message) PrintLine(console.err, decision.message->text);
 
-  DoneSignal done_signal;
+  RunSession session(engine);
   LiveLine live(console);
-  {
-    InterruptGuard interrupts;
-    engine.PrepareRun();
-    const bool started = engine.StartWorker([&done_signal] {
-      // Notified under the lock: the waiting side cannot return and destroy
-      // the signal before this call is over.
-      std::lock_guard<std::mutex> lock(done_signal.mutex);
-      done_signal.done = true;
-      done_signal.cv.notify_all();
-    });
-    if (!started) {
-      PrintLine(console.err, WorkerStartFailedText());
-      return kExitError;
-    }
-
-    int signals_handled = 0;
-    Clock::time_point next_display = Clock::now() + kDisplayInterval;
-    std::unique_lock<std::mutex> lock(done_signal.mutex);
-    while (!done_signal.done) {
-      done_signal.cv.wait_for(lock, kPollInterval);
-      if (done_signal.done) break;
-      lock.unlock();
-
-      const int signals = interrupts.Count();
-      if (signals > signals_handled) {
-        engine.RequestAbort();
-        live.Break();
-        // The first signal asks for the stop; later ones change nothing,
-        // since cutting the worker off mid-block would leave a half-written
-        // file and a report nobody can trust.
-        PrintLine(console.err, signals_handled == 0 ? StopRequestedText() : StillStoppingText());
-        signals_handled = signals;
-      }
-      const RunStatus status = engine.CopyStatus();
-      const Clock::time_point now = Clock::now();
-      if (now >= next_display) {
-        live.Draw(engine, status, options.endless ? status.m_verifyPasses : 0);
-        // Keep the once-a-second beat, but after a stall start a new one
-        // rather than catching up with a burst of redraws.
-        next_display += kDisplayInterval;
-        if (next_display <= now) next_display = now + kDisplayInterval;
-      }
-      lock.lock();
-    }
-    lock.unlock();
-    engine.JoinWorker();
-  }
-
-  const RunStatus status = engine.CopyStatus();
-  const std::string error_text = engine.ErrorText();
-  const std::string warning_text = engine.WarningText();
-  live.Draw(engine, status, options.endless ? status.m_verifyPasses : 0);
+  if (session.Start()) WaitForRun(session, options, live, console);
+  session.Finish();
+  const RunStatus& status = session.FinalStatus();
+  live.Draw(session, status, options.endless ? status.m_verifyPasses : 0);
   live.Break();
 
-  const Outcome outcome = ClassifyOutcome(status, error_text, engine.AbortRequested());
-  std::ostream& report_stream = json_to_stdout ? console.err : console.out;
-  if (outcome == Outcome::kAborted) {
-    // The progress window closes without a report after an abort: a
-    // "finished, no error" text would claim more than was tested.
+  std::ostream& report_stream = json.ToStdout() ? console.err : console.out;
+  if (session.ShowsReport())
+    report_stream << ToLf(session.Report().text) << std::flush;
+  else
     PrintLine(console.err, AbortedText());
-  } else {
-    report_stream << ToLf(BuildFinalReport(status, error_text, warning_text).text) << std::flush;
-  }
-  if (engine.UsedCachedIo()) PrintLine(console.err, CachedIoText());
+  if (session.UsedCachedIo()) PrintLine(console.err, CachedIoText());
 
-  int exit_code = ExitCodeFor(outcome);
-  if (options.json_path) {
-    RunResult result;
-    result.outcome = outcome;
-    result.size_mb = engine.SizeMB();
-    result.verify_passes = status.m_verifyPasses;
-    result.status = status;
-    result.error_text = error_text;
-    result.warning_text = warning_text;
-    const std::string json = BuildResultJson(result).dump(2) + "\n";
-    std::ostream& json_stream = json_to_stdout ? console.out : json_file;
-    json_stream << json << std::flush;
-    if (!json_to_stdout) json_file.close();
-    if (!json_stream) {
-      PrintLine(console.err, JsonWriteFailedText(*options.json_path));
-      if (exit_code == kExitOk) exit_code = kExitError;
-    }
+  int exit_code = ExitCodeFor(session.GetOutcome());
+  if (!json.Write(BuildResultJson(ResultOf(session)), console.out)) {
+    PrintLine(console.err, JsonWriteFailedText(json.Path()));
+    if (exit_code == kExitOk) exit_code = kExitError;
   }
   return exit_code;
 }
 
 }  // namespace
 
-std::optional<std::string> CheckTargetFolder(const std::string& path) {
-  struct stat info = {};
-  if (path.empty() || stat(path.c_str(), &info) != 0) {
-    // A folder that exists but cannot be looked at is not "missing"; the
-    // engine's access error describes it better.
-    if (!path.empty() && errno == EACCES) return std::nullopt;
-    return TargetMissingText(path);
-  }
-  if (!S_ISDIR(info.st_mode)) return TargetNotFolderText(path);
-  return std::nullopt;
-}
-
 int RunCommand(CTestEngine& engine, const Options& options, Console& console) {
-  if (const auto refusal = CheckTargetFolder(options.target)) {
-    PrintLine(console.err, *refusal);
-    return kExitRefused;
-  }
   engine.SetTargetPath(options.target.c_str());
-  if (options.command == Command::kScan) return RunScan(engine, options, console);
+  if (options.command == Command::kScan) return RunScan(engine, console);
   return RunTestOrVerify(engine, options, console);
 }
 

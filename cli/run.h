@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <functional>
-#include <optional>
 #include <ostream>
 #include <string>
 
@@ -22,9 +21,6 @@ struct Console {
   // Width of that terminal in characters; 0 when unknown.
   std::function<size_t()> err_columns;
 };
-
-// A refusal text when path is not an existing folder, none when it is.
-std::optional<std::string> CheckTargetFolder(const std::string& path);
 
 // Runs the command that options name on engine and returns the exit status.
 // The engine must be idle; g_language must already hold options.language.

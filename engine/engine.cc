@@ -1,6 +1,7 @@
 #include "engine/engine.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "engine/messages.h"
 #include "engine/text_format.h"
@@ -8,8 +9,6 @@
 namespace kalvex {
 
 namespace {
-// Message and report texts hold at most this many characters.
-constexpr size_t kMaxTextChars = 999;
 constexpr size_t kMaxWarningChars = 199;
 }  // namespace
 
@@ -24,6 +23,7 @@ CTestEngine::CTestEngine(Platform& platform) : m_platform(platform) {
 
 CTestEngine::~CTestEngine() {
   JoinWorker();
+  CloseRunFolder();
   FreeAligned(m_buffer, kBlockSize);
 }
 
@@ -51,21 +51,20 @@ void CTestEngine::SetSize(uint64_t size_mb) {
   const uint64_t capacity = GetCapacityMB();
   if (capacity != kAllOnes && capacity != size_mb) {
     SetWarningText(FormatText(kMaxWarningChars, msg::kOnlyPartTested.Get(),
-                              static_cast<unsigned long long>(size_mb),
-                              static_cast<unsigned long long>(capacity)));
+                              Ull(size_mb), Ull(capacity)));
   } else {
     SetWarningText(std::string());
   }
 }
 
-void CTestEngine::SetErrorText(const std::string& text) {
-  std::lock_guard<std::mutex> guard(m_textLock);
-  m_errorText = text;
-}
-
 void CTestEngine::SetWarningText(const std::string& text) {
   std::lock_guard<std::mutex> guard(m_textLock);
   m_warningText = text;
+}
+
+RunError CTestEngine::Error() const {
+  std::lock_guard<std::mutex> guard(m_textLock);
+  return m_error;
 }
 
 std::string CTestEngine::ErrorText() const {
@@ -88,31 +87,11 @@ RunStatus CTestEngine::CopyStatus() const {
   return copy;
 }
 
-void CTestEngine::RaiseErrorV(const char* format, va_list args) {
-  SetErrorText(FormatTextV(kMaxTextChars, format, args));
-  NotifyDone();
-}
-
-void CTestEngine::RaiseError(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  RaiseErrorV(format, args);
-  va_end(args);
-}
-
-void CTestEngine::RaiseSystemError(ErrorCode code, const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  const std::string message = FormatTextV(kMaxTextChars, format, args);
-  va_end(args);
-  std::string system_text = m_platform.ErrorText(code);
-  TruncateToChars(&system_text, kMaxTextChars);
-  // The system's texts usually end in one line break of their own; the form
-  // below supplies its own.
-  if (system_text.size() >= 2 && system_text.compare(system_text.size() - 2, 2, "\r\n") == 0)
-    system_text.resize(system_text.size() - 2);
-  RaiseError(msg::kSystemErrorForm, message.c_str(), system_text.c_str(),
-             static_cast<unsigned>(code));
+void CTestEngine::RaiseError(const RunError& error) {
+  std::string text = RenderError(error);
+  std::lock_guard<std::mutex> guard(m_textLock);
+  m_error = error;
+  m_errorText = std::move(text);
 }
 
 void CTestEngine::NotifyDone() {
@@ -133,20 +112,59 @@ const char* CTestEngine::SeparatorAfterTarget() const {
 }
 
 bool CTestEngine::FormatTestFileName(uint64_t number) {
+  const char* separator = SeparatorAfterTarget();
   const int n = std::snprintf(m_fileName, sizeof m_fileName, "%s%s%llu.kvx",
-                              m_targetPath.c_str(), SeparatorAfterTarget(),
-                              static_cast<unsigned long long>(number));
+                              m_targetPath.c_str(), separator, Ull(number));
+  m_nameStart = m_targetPath.size() + std::strlen(separator);
   return n > 0 && static_cast<size_t>(n) < sizeof m_fileName;
 }
 
-bool CTestEngine::FormatWildcard() {
-  const int n = std::snprintf(m_fileName, sizeof m_fileName, "%s%s*.kvx", m_targetPath.c_str(),
-                              SeparatorAfterTarget());
-  return n > 0 && static_cast<size_t>(n) < sizeof m_fileName;
+bool CTestEngine::TestFileNamesFit(uint64_t size_mb) const {
+  // The highest file number the run can reach names the longest file.
+  const uint64_t files = size_mb / kBlocksPerFile + (size_mb % kBlocksPerFile != 0 ? 1 : 0);
+  const size_t digits = std::to_string(files == 0 ? 1 : files).size();
+  const size_t length = m_targetPath.size() + std::strlen(SeparatorAfterTarget()) + digits +
+                        std::strlen(".kvx");
+  return length < sizeof m_fileName;
 }
 
-void CTestEngine::RaisePathTooLong() {
-  RaiseError(msg::kPathTooLong.Get(), m_targetPath.c_str());
+RunError CTestEngine::TargetError(ErrorKind kind) const {
+  RunError error;
+  error.kind = kind;
+  error.path = m_targetPath;
+  return error;
+}
+
+RunError CTestEngine::FolderError() const {
+  // Without PrepareRun no folder was ever asked for.
+  return m_folderError ? m_folderError : TargetError(ErrorKind::kTargetOpen);
+}
+
+RunError CTestEngine::OpenTargetFolder(FolderHandle* folder) {
+  *folder = kNoFolder;
+  if (!m_hasTarget) return TargetError(ErrorKind::kTargetMissing);
+  ErrorCode code = 0;
+  if (m_platform.OpenFolder(m_targetPath.c_str(), folder, &code)) return RunError();
+  *folder = kNoFolder;
+  if (m_platform.IsNotFound(code)) return TargetError(ErrorKind::kTargetMissing);
+  return SystemError(ErrorKind::kTargetOpen, m_targetPath, code, m_platform);
+}
+
+RunError CTestEngine::ProbeTarget() {
+  FolderHandle folder = kNoFolder;
+  RunError error = OpenTargetFolder(&folder);
+  if (folder != kNoFolder) m_platform.CloseFolder(folder);
+  return error;
+}
+
+void CTestEngine::OpenRunFolder() {
+  CloseRunFolder();
+  m_folderError = OpenTargetFolder(&m_folder);
+}
+
+void CTestEngine::CloseRunFolder() {
+  if (m_folder != kNoFolder) m_platform.CloseFolder(m_folder);
+  m_folder = kNoFolder;
 }
 
 }  // namespace kalvex

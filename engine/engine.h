@@ -9,7 +9,6 @@
 #pragma once
 
 #include <atomic>
-#include <cstdarg>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -17,6 +16,7 @@
 #include <thread>
 
 #include "engine/offset_set.h"
+#include "engine/run_error.h"
 #include "engine/types.h"
 #include "platform/platform.h"
 
@@ -41,23 +41,30 @@ class CTestEngine {
   uint64_t GetFreeSpaceMB();  // kAllOnes when the volume cannot be queried
   uint64_t GetCapacityMB();
   void SetSize(uint64_t size_mb);  // also sets or clears the capacity warning
-  void SetErrorText(const std::string& text);
   void SetWarningText(const std::string& text);
-  // Empty means none.
+  // Empty means none. The error text is the rendering of Error().
   std::string ErrorText() const;
   std::string WarningText() const;
+  RunError Error() const;
+  // Opens and closes the target folder as a run would: an error of kind
+  // kTargetMissing or kTargetOpen (with the system's reason), or none.
+  RunError ProbeTarget();
+  // Whether every test file name of a run of size_mb MByte fits the longest
+  // path the engine forms.
+  bool TestFileNamesFit(uint64_t size_mb) const;
   bool BlockBufferAvailable() const { return m_buffer != nullptr; }
 
   // --- Run control ---
   void PrepareRun();
   // Starts the worker. Returns false only when no thread could be started; the
-  // notifier is then not called and nothing ran.
+  // notifier is then not called, nothing ran, and Error() says so.
   bool StartWorker(DoneNotifier done);
   void RequestAbort() { m_abort.store(true); }
   bool AbortRequested() const { return m_abort.load(); }
   // Waits for a finished worker to be gone; used before a new run and at exit.
   void JoinWorker();
-  // The worker's body: passes, then the one done notification.
+  // The worker's body: passes, then the one done notification. It alone
+  // records an error and notifies the end.
   void RunTest(DoneNotifier done);
   RunStatus CopyStatus() const;
   // The counter the status timestamps come from, for estimates made now.
@@ -76,16 +83,15 @@ class CTestEngine {
   void CheckBlock(uint64_t offset);
   uint8_t* Buffer() { return m_buffer; }
 
-  // --- Passes (worker thread). Each returns false when it raised an error:
-  // the run has then ended and been notified, and the caller must return at
-  // once without touching the engine again. ---
-  bool WritePass();
-  bool VerifyPass();
+  // --- Passes (worker thread, after PrepareRun). Each returns the error that
+  // ended it, or none when it completed or was aborted; it has then closed
+  // its file and cleared its running flag. ---
+  RunError WritePass();
+  RunError VerifyPass();
 
-  // --- Errors of a pass (worker thread). They record the text and notify the
-  // end of the run; the caller then returns false up to RunTest. ---
-  void RaiseError(const char* format, ...);
-  void RaiseSystemError(ErrorCode code, const char* format, ...);
+  // Records the error that ended the run: the value and its text in the
+  // current language.
+  void RaiseError(const RunError& error);
 
   // Run parameters, set by a front end while no worker exists.
   uint64_t SizeMB() const { return m_sizeMB.load(); }
@@ -99,14 +105,25 @@ class CTestEngine {
   const char* FileName() const { return m_fileName; }
 
  private:
-  void RaiseErrorV(const char* format, va_list args);
+  class PassGuard;
+  class ScanFolder;
+
+  RunError RunPasses();
   const char* SeparatorAfterTarget() const;
+  // Formats the test file's full path into m_fileName; TestFileName() is
+  // then its name within the target folder.
   bool FormatTestFileName(uint64_t number);
-  bool FormatWildcard();
-  void RaisePathTooLong();
+  const char* TestFileName() const { return m_fileName + m_nameStart; }
+  RunError TargetError(ErrorKind kind) const;
+  // Why the run has no open target folder.
+  RunError FolderError() const;
   bool CutSizeAtFullMedium(uint64_t written_mb);
   void SetPassRunning(bool* flag, bool running);
   void FlushPendingAliased();
+  RunError OpenTargetFolder(FolderHandle* folder);
+  void OpenRunFolder();
+  void CloseRunFolder();
+  bool NumberedFileBeyond(FolderHandle folder, uint64_t number);
   void NotifyDone();
 
   Platform& m_platform;
@@ -117,11 +134,17 @@ class CTestEngine {
   bool m_hasTarget = false;
   std::string m_targetPath;
   char m_fileName[kMaxPath] = {};
+  size_t m_nameStart = 0;  // where the name within the folder begins in m_fileName
+  // The target folder of the prepared run, opened once by PrepareRun; every
+  // test file of the run is created and opened in it.
+  FolderHandle m_folder = kNoFolder;
+  RunError m_folderError;  // why m_folder could not be opened
   uint8_t* m_buffer = nullptr;  // kBlockSize bytes, page-aligned, owned
 
   // Texts: written by the worker before it notifies, or by the user-interface
   // thread while no worker runs; m_textLock keeps a late reader safe anyway.
   mutable std::mutex m_textLock;
+  RunError m_error;
   std::string m_errorText;
   std::string m_warningText;
 

@@ -65,12 +65,32 @@ constexpr TextPair kAmountMismatch = {
 // Either pass: the target folder. The test file names would not fit the
 // longest path the engine forms.
 constexpr TextPair kPathTooLong = {
-    "Error: The path of the target folder '%s' is too long for the test files.",
-    "Fehler: Der Pfad des Zielordners '%s' ist für die Testdateien zu lang."};
+    "Error: The path of the target folder '%s' is too long for the test files.\r\n",
+    "Fehler: Der Pfad des Zielordners '%s' ist für die Testdateien zu lang.\r\n"};
+// Either pass: the target folder. Before each new test file the run makes
+// sure the folder it started in is still the one at the target's path.
+constexpr TextPair kMediumGone = {
+    "Error: The target folder '%s' is no longer available.\r\n"
+    "The medium may have been removed or unmounted.\r\n",
+    "Fehler: Der Zielordner '%s' ist nicht mehr verfügbar.\r\n"
+    "Möglicherweise wurde der Datenträger entfernt oder ausgehängt.\r\n"};
+// Start of a run: the target folder.
+constexpr TextPair kTargetMissing = {"Error: The target folder '%s' does not exist.\r\n",
+                                     "Fehler: Der Zielordner '%s' existiert nicht.\r\n"};
+constexpr TextPair kTargetOpenError = {"Error opening the target folder '%s'.",
+                                       "Fehler beim Öffnen des Zielordners '%s'."};
+// A run whose data volume came to 0 MByte: nothing would be tested, which
+// must never read as a pass.
+constexpr TextPair kNothingToTest = {
+    "Error: Nothing to test, the data volume is 0 MByte.\r\n",
+    "Fehler: Nichts zu testen, die Datenmenge ist 0 MByte.\r\n"};
+// No worker thread could be started.
+constexpr TextPair kNoThread = {"Error: The test could not be started.\r\n",
+                                "Fehler: Der Test konnte nicht gestartet werden.\r\n"};
 // Either pass: no memory for the block buffer at start-up.
 constexpr TextPair kNoBuffer = {
-    "Error: Not enough memory for the 1 MByte block buffer.",
-    "Fehler: Nicht genügend Speicher für den Blockpuffer von 1 MByte."};
+    "Error: Not enough memory for the 1 MByte block buffer.\r\n",
+    "Fehler: Nicht genügend Speicher für den Blockpuffer von 1 MByte.\r\n"};
 
 // Appended to a message by RaiseSystemError: message, system text, code.
 constexpr const char* kSystemErrorForm = "%s\r\n(%s Code %u)\r\n";

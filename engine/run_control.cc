@@ -6,7 +6,11 @@ namespace kalvex {
 
 void CTestEngine::PrepareRun() {
   JoinWorker();
-  SetErrorText(std::string());
+  {
+    std::lock_guard<std::mutex> guard(m_textLock);
+    m_error = RunError();
+    m_errorText.clear();
+  }
   m_abort.store(false);
   {
     // No worker exists now; the lock keeps the user interface's copies whole.
@@ -28,6 +32,9 @@ void CTestEngine::PrepareRun() {
   } else {
     m_useAllSpace = false;
   }
+  // The run stays with the folder it starts in, whatever later appears
+  // under the target's path.
+  OpenRunFolder();
   const uint64_t size = SizeMB();
   std::lock_guard<std::mutex> guard(m_lock);
   m_status.m_mbTotal = (m_doWrite && m_doVerify) ? 2 * size : size;
@@ -41,6 +48,10 @@ bool CTestEngine::StartWorker(DoneNotifier done) {
       RunTest(std::move(done));
     });
   } catch (const std::system_error&) {
+    CloseRunFolder();
+    RunError error;
+    error.kind = ErrorKind::kNoThread;
+    RaiseError(error);
     return false;
   }
   return true;
@@ -50,17 +61,26 @@ void CTestEngine::JoinWorker() {
   if (m_worker.joinable()) m_worker.join();
 }
 
+RunError CTestEngine::RunPasses() {
+  if (m_folder == kNoFolder) return FolderError();
+  // Nothing written and nothing read is no evidence of a good medium.
+  if (SizeMB() == 0) return TargetError(ErrorKind::kNothingToTest);
+  if (m_doWrite) {
+    if (RunError error = WritePass()) return error;
+  }
+  if (!m_doVerify || m_abort.load()) return RunError();
+  for (;;) {
+    if (RunError error = VerifyPass()) return error;
+    const bool faulty = CopyStatus().m_firstError.taken;
+    if (m_abort.load() || faulty || !m_endlessVerify) return RunError();
+  }
+}
+
 void CTestEngine::RunTest(DoneNotifier done) {
   m_notify = std::move(done);
-  // A pass that fails has raised its error, which notified the end already.
-  if (m_doWrite && !WritePass()) return;
-  if (m_doVerify && !m_abort.load()) {
-    for (;;) {
-      if (!VerifyPass()) return;
-      const bool faulty = CopyStatus().m_firstError.taken;
-      if (m_abort.load() || faulty || !m_endlessVerify) break;
-    }
-  }
+  const RunError error = RunPasses();
+  CloseRunFolder();
+  if (error) RaiseError(error);
   NotifyDone();
 }
 

@@ -1,12 +1,76 @@
 // What test data a target already holds. Runs on the user-interface thread
 // between runs and only looks: files are opened for reading and closed.
 
+#include <cctype>
+#include <cstring>
+
 #include "engine/engine.h"
 
 namespace kalvex {
 
+namespace {
+
+// Names are compared as FAT media keep them: "1.KVX" is a test file too.
+bool EqualsIgnoringCase(const char* a, const char* b) {
+  for (; *a && *b; ++a, ++b) {
+    if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b)))
+      return false;
+  }
+  return *a == *b;
+}
+
+// The number n of a name "n.kvx" as a write pass forms it, or 0.
+uint64_t TestFileNumber(const char* name) {
+  uint64_t number = 0;
+  const char* p = name;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    if (number > (UINT64_MAX - 9) / 10) return 0;
+    number = number * 10 + static_cast<uint64_t>(*p - '0');
+  }
+  if (p == name || name[0] == '0') return 0;
+  return EqualsIgnoringCase(p, ".kvx") ? number : 0;
+}
+
+bool HasTestFileExtension(const char* name) {
+  const size_t length = std::strlen(name);
+  return length >= 4 && EqualsIgnoringCase(name + length - 4, ".kvx");
+}
+
+}  // namespace
+
+// The target folder, open for one scan.
+class CTestEngine::ScanFolder {
+ public:
+  explicit ScanFolder(CTestEngine& engine) : m_platform(engine.m_platform) {
+    ErrorCode ignored;
+    if (engine.m_hasTarget &&
+        !m_platform.OpenFolder(engine.m_targetPath.c_str(), &m_folder, &ignored))
+      m_folder = kNoFolder;
+  }
+  ~ScanFolder() {
+    if (m_folder != kNoFolder) m_platform.CloseFolder(m_folder);
+  }
+  ScanFolder(const ScanFolder&) = delete;
+  ScanFolder& operator=(const ScanFolder&) = delete;
+  FolderHandle Get() const { return m_folder; }
+
+ private:
+  Platform& m_platform;
+  FolderHandle m_folder = kNoFolder;
+};
+
+bool CTestEngine::NumberedFileBeyond(FolderHandle folder, uint64_t number) {
+  bool found = false;
+  m_platform.ForEachEntry(folder, [&](const char* name) {
+    found = TestFileNumber(name) > number;
+    return !found;
+  });
+  return found;
+}
+
 uint64_t CTestEngine::ScanTestData() {
-  if (!m_hasTarget) return 0;
+  const ScanFolder folder(*this);
+  if (folder.Get() == kNoFolder) return 0;
   uint64_t total_mb = 0;
   bool short_file_seen = false;
   for (uint64_t number = 1;; ++number) {
@@ -14,8 +78,11 @@ uint64_t CTestEngine::ScanTestData() {
     FileHandle file = kNoFile;
     ErrorCode error = 0;
     // Whatever keeps a file from opening (missing, locked, no access) ends
-    // the test data there.
-    if (!m_platform.OpenExisting(m_fileName, &file, &error)) return total_mb;
+    // the test data there. A numbered file beyond that point means a file
+    // of the sequence was lost: what remains is not what a write pass left.
+    if (!m_platform.OpenExisting(folder.Get(), TestFileName(), &file, &error))
+      return number > 1 && NumberedFileBeyond(folder.Get(), number) ? kIrregularTestFiles
+                                                                    : total_mb;
     const uint64_t size = m_platform.FileSize(file);
     ErrorCode ignored;
     m_platform.Close(file, &ignored);
@@ -29,8 +96,14 @@ uint64_t CTestEngine::ScanTestData() {
 }
 
 bool CTestEngine::TestFilesPresent() {
-  if (!m_hasTarget || !FormatWildcard()) return false;
-  return m_platform.AnyEntryMatches(m_fileName);
+  const ScanFolder folder(*this);
+  if (folder.Get() == kNoFolder) return false;
+  bool found = false;
+  m_platform.ForEachEntry(folder.Get(), [&](const char* name) {
+    found = HasTestFileExtension(name);
+    return !found;
+  });
+  return found;
 }
 
 }  // namespace kalvex

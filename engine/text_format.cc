@@ -26,6 +26,36 @@ void TruncateToChars(std::string* text, size_t max_chars) {
   }
 }
 
+std::string ShortenMiddle(const std::string& text, size_t max_chars) {
+  const size_t chars = CountChars(text);
+  if (chars <= max_chars) return text;
+  static constexpr char kEllipsis[] = "...";
+  if (max_chars <= 3) return std::string(kEllipsis, max_chars);
+  const size_t keep = max_chars - 3;
+  std::string head = text;
+  TruncateToChars(&head, keep / 2 + keep % 2);
+  // The tail: skip characters until only keep / 2 are left.
+  size_t skip = chars - keep / 2, seen = 0, i = 0;
+  for (; i < text.size(); ++i) {
+    if (IsContinuationByte(static_cast<unsigned char>(text[i]))) continue;
+    if (seen++ == skip) break;
+  }
+  return head + kEllipsis + text.substr(i);
+}
+
+std::string ToLf(const std::string& text) {
+  std::string result;
+  result.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r') {
+      result += text[i];
+    } else if (i + 1 >= text.size() || text[i + 1] != '\n') {
+      result += '\n';
+    }
+  }
+  return result;
+}
+
 std::string FormatTextV(size_t max_chars, const char* format, va_list args) {
   va_list copy;
   va_copy(copy, args);

@@ -4,15 +4,11 @@
 // run's size. It never writes, truncates or deletes a file.
 
 #include "engine/engine.h"
-#include "engine/messages.h"
+#include "engine/pass_guard.h"
 
 namespace kalvex {
 
-namespace {
-unsigned long long Ull(uint64_t value) { return value; }
-}  // namespace
-
-bool CTestEngine::VerifyPass() {
+RunError CTestEngine::VerifyPass() {
   {
     std::lock_guard<std::mutex> guard(m_lock);
     m_status.m_verifying = true;
@@ -28,63 +24,51 @@ bool CTestEngine::VerifyPass() {
     m_status.m_verifyStart = m_platform.Counter();
     m_status.m_verifyLast = m_platform.Counter();
   }
+  PassGuard pass(*this, &m_status.m_verifying);
   m_aliasedOffsets.Clear();
   m_pendingAliasLength = 0;
-  if (m_buffer == nullptr) {
-    SetPassRunning(&m_status.m_verifying, false);
-    RaiseError(msg::kNoBuffer.Get());
-    return false;
-  }
+  if (m_buffer == nullptr) return TargetError(ErrorKind::kNoBuffer);
+  if (m_folder == kNoFolder) return FolderError();
 
   uint64_t offset = 0;    // runs on across files: the position in the test data
   uint64_t verified = 0;  // MByte, the worker's own copy of m_mbVerified
   for (uint64_t file_number = 1;; ++file_number) {
-    if (!FormatTestFileName(file_number)) {
-      SetPassRunning(&m_status.m_verifying, false);
-      RaisePathTooLong();
-      return false;
-    }
+    if (!FormatTestFileName(file_number)) return TargetError(ErrorKind::kPathTooLong);
+    if (!m_platform.FolderStillAt(m_folder, m_targetPath.c_str()))
+      return TargetError(ErrorKind::kMediumGone);
     FileHandle file = kNoFile;
     ErrorCode error = 0;
-    if (!m_platform.OpenExisting(m_fileName, &file, &error)) {
-      SetPassRunning(&m_status.m_verifying, false);
-      if (!m_platform.IsNotFound(error)) {
-        RaiseSystemError(error, msg::kOpenError.Get(), m_fileName);
-        return false;
-      }
+    if (!m_platform.OpenExisting(m_folder, TestFileName(), &file, &error)) {
+      if (!m_platform.IsNotFound(error))
+        return SystemError(ErrorKind::kOpen, m_fileName, error, m_platform);
       // The first missing number ends the test data; it must hold exactly
       // the run's size, in either direction.
-      if (verified == SizeMB()) return true;
-      RaiseError(msg::kAmountMismatch.Get(), Ull(SizeMB()), Ull(verified));
-      return false;
+      if (verified == SizeMB()) return RunError();
+      RunError mismatch;
+      mismatch.kind = ErrorKind::kAmountMismatch;
+      mismatch.expected_mb = SizeMB();
+      mismatch.found_mb = verified;
+      return mismatch;
     }
+    pass.Hold(file);
 
     const uint64_t file_start = offset;
     for (;;) {
-      ErrorCode ignored;
-      if (m_abort.load()) {
-        m_platform.Close(file, &ignored);
-        SetPassRunning(&m_status.m_verifying, false);
-        return true;
-      }
+      if (m_abort.load()) return RunError();
       size_t got = 0;
-      if (!m_platform.Read(file, m_buffer, kBlockSize, &got, &error)) {
-        m_platform.Close(file, &ignored);
-        SetPassRunning(&m_status.m_verifying, false);
-        RaiseSystemError(error, msg::kReadError.Get(), m_fileName, Ull(offset - file_start));
-        return false;
-      }
+      if (!m_platform.Read(file, m_buffer, kBlockSize, &got, &error))
+        return SystemError(ErrorKind::kRead, m_fileName, error, m_platform, offset - file_start);
       if (got == 0) {
-        m_platform.Close(file, &ignored);
+        pass.Abandon();
         break;
       }
       if (got != kBlockSize) {
         // A partial block is never checked: its missing part would count as
         // lost data although the file system, not the medium, cut it.
-        SetPassRunning(&m_status.m_verifying, false);
-        m_platform.Close(file, &ignored);
-        RaiseError(msg::kPartialBlock.Get(), m_fileName, Ull(kBlockSize));
-        return false;
+        RunError partial;
+        partial.kind = ErrorKind::kPartialBlock;
+        partial.path = m_fileName;
+        return partial;
       }
       CheckBlock(offset);
       offset += kBlockSize;

@@ -3,14 +3,9 @@
 // another. Nothing already on the medium is opened for writing.
 
 #include "engine/engine.h"
-#include "engine/messages.h"
+#include "engine/pass_guard.h"
 
 namespace kalvex {
-
-namespace {
-unsigned long long Ull(uint64_t value) { return value; }
-long long Sll(uint64_t value) { return static_cast<long long>(value); }
-}  // namespace
 
 void CTestEngine::SetPassRunning(bool* flag, bool running) {
   std::lock_guard<std::mutex> guard(m_lock);
@@ -31,7 +26,7 @@ bool CTestEngine::CutSizeAtFullMedium(uint64_t written) {
   return true;
 }
 
-bool CTestEngine::WritePass() {
+RunError CTestEngine::WritePass() {
   {
     std::lock_guard<std::mutex> guard(m_lock);
     m_status.m_writing = true;
@@ -40,65 +35,47 @@ bool CTestEngine::WritePass() {
     m_status.m_writeStart = m_platform.Counter();
     m_status.m_writeLast = m_platform.Counter();
   }
+  PassGuard pass(*this, &m_status.m_writing);
   uint64_t total = SizeMB() * kBlockSize;
-  if (total == 0) {
-    SetPassRunning(&m_status.m_writing, false);
-    return true;
-  }
-  if (m_buffer == nullptr) {
-    SetPassRunning(&m_status.m_writing, false);
-    RaiseError(msg::kNoBuffer.Get());
-    return false;
-  }
+  if (total == 0) return RunError();
+  if (m_buffer == nullptr) return TargetError(ErrorKind::kNoBuffer);
+  if (m_folder == kNoFolder) return FolderError();
 
   uint64_t offset = 0;
   uint64_t written = 0;  // MByte, the worker's own copy of m_mbWritten
+  auto medium_full = [&] {
+    RunError error;
+    error.kind = ErrorKind::kMediumFull;
+    error.expected_mb = SizeMB();
+    error.found_mb = written;
+    return error;
+  };
   for (uint64_t file_number = 1;; ++file_number) {
-    if (!FormatTestFileName(file_number)) {
-      SetPassRunning(&m_status.m_writing, false);
-      RaisePathTooLong();
-      return false;
-    }
+    if (!FormatTestFileName(file_number)) return TargetError(ErrorKind::kPathTooLong);
+    if (!m_platform.FolderStillAt(m_folder, m_targetPath.c_str()))
+      return TargetError(ErrorKind::kMediumGone);
     FileHandle file = kNoFile;
     ErrorCode error = 0;
-    if (!m_platform.CreateNew(m_fileName, &file, &error)) {
-      SetPassRunning(&m_status.m_writing, false);
-      if (m_useAllSpace && m_platform.IsDiskFull(error)) {
-        if (CutSizeAtFullMedium(written)) return true;
-        RaiseError(msg::kMediumFull.Get(), Sll(SizeMB()), Sll(written));
-        return false;
-      }
-      RaiseSystemError(error, msg::kCreateError.Get(), m_fileName);
-      return false;
+    if (!m_platform.CreateNew(m_folder, TestFileName(), &file, &error)) {
+      if (m_useAllSpace && m_platform.IsDiskFull(error))
+        return CutSizeAtFullMedium(written) ? RunError() : medium_full();
+      return SystemError(ErrorKind::kCreate, m_fileName, error, m_platform);
     }
+    pass.Hold(file);
 
     const uint64_t file_start = offset;
     const uint64_t file_end = offset + kFileSize;
     while (offset < file_end && offset < total) {
-      if (m_abort.load()) {
-        ErrorCode ignored;
-        m_platform.Close(file, &ignored);
-        SetPassRunning(&m_status.m_writing, false);
-        return true;
-      }
+      if (m_abort.load()) return RunError();
       FillBlock(offset);
       if (!m_platform.Write(file, m_buffer, kBlockSize, &error)) {
         if (m_useAllSpace && m_platform.IsDiskFull(error)) {
-          if (CutSizeAtFullMedium(written)) {
-            total = offset;  // flush and close this file, create no further one
-            break;
-          }
-          ErrorCode ignored;
-          m_platform.Close(file, &ignored);
-          SetPassRunning(&m_status.m_writing, false);
-          RaiseError(msg::kMediumFull.Get(), Sll(SizeMB()), Sll(written));
-          return false;
+          if (!CutSizeAtFullMedium(written)) return medium_full();
+          total = offset;  // flush and close this file, create no further one
+          break;
         }
-        ErrorCode ignored;
-        m_platform.Close(file, &ignored);
-        SetPassRunning(&m_status.m_writing, false);
-        RaiseSystemError(error, msg::kWriteError.Get(), m_fileName, Ull(offset - file_start));
-        return false;
+        return SystemError(ErrorKind::kWrite, m_fileName, error, m_platform,
+                           offset - file_start);
       }
       offset += kBlockSize;
       ++written;
@@ -107,22 +84,10 @@ bool CTestEngine::WritePass() {
       m_status.m_writeLast = m_platform.Counter();
     }
 
-    if (!m_platform.Flush(file, &error)) {
-      ErrorCode ignored;
-      m_platform.Close(file, &ignored);
-      SetPassRunning(&m_status.m_writing, false);
-      RaiseSystemError(error, msg::kFlushError.Get(), m_fileName);
-      return false;
-    }
-    if (!m_platform.Close(file, &error)) {
-      SetPassRunning(&m_status.m_writing, false);
-      RaiseSystemError(error, msg::kCloseError.Get(), m_fileName);
-      return false;
-    }
-    if (offset >= total) {
-      SetPassRunning(&m_status.m_writing, false);
-      return true;
-    }
+    if (!m_platform.Flush(file, &error))
+      return SystemError(ErrorKind::kFlush, m_fileName, error, m_platform);
+    if (!pass.Close(&error)) return SystemError(ErrorKind::kClose, m_fileName, error, m_platform);
+    if (offset >= total) return RunError();
   }
 }
 

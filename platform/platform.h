@@ -7,13 +7,17 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace kalvex {
 
-// An open test file. kNoFile marks "not open".
+// An open test file, and the open target folder that every test file is
+// created in and opened from. kNoFile and kNoFolder mark "not open".
 using FileHandle = intptr_t;
 constexpr FileHandle kNoFile = -1;
+using FolderHandle = intptr_t;
+constexpr FolderHandle kNoFolder = -1;
 
 // The platform's own error code (errno on POSIX, GetLastError on Windows).
 using ErrorCode = uint32_t;
@@ -22,17 +26,33 @@ class Platform {
  public:
   virtual ~Platform() = default;
 
-  // Creates a new file for whole-block reading and writing past the system's
-  // file cache. Fails (with the system's code) if the file already exists:
-  // an existing file is never truncated or overwritten.
-  virtual bool CreateNew(const char* path, FileHandle* file, ErrorCode* error) = 0;
-  // Opens an existing file for whole-block reading past the file cache.
-  virtual bool OpenExisting(const char* path, FileHandle* file, ErrorCode* error) = 0;
-  // Writes exactly size bytes from an aligned buffer, or fails. A failed write
-  // leaves the file as it was before the call (no partial block).
+  // Opens the target folder once for a run (or a scan). Test files are then
+  // named relative to it, so that a medium that goes away can never redirect
+  // them to whatever folder takes its place under the same path.
+  virtual bool OpenFolder(const char* path, FolderHandle* folder, ErrorCode* error) = 0;
+  virtual void CloseFolder(FolderHandle folder) = 0;
+  // True while path still leads to the folder that was opened: the same file
+  // system and the same folder on it. False once the medium was unmounted or
+  // replaced, or path cannot be looked up any more.
+  virtual bool FolderStillAt(FolderHandle folder, const char* path) = 0;
+
+  // Creates a new file in folder for whole-block reading and writing past
+  // the system's file cache. Fails (with the system's code) if the file
+  // already exists: an existing file is never truncated or overwritten.
+  virtual bool CreateNew(FolderHandle folder, const char* name, FileHandle* file,
+                         ErrorCode* error) = 0;
+  // Opens an existing regular file in folder for whole-block reading past the
+  // file cache.
+  virtual bool OpenExisting(FolderHandle folder, const char* name, FileHandle* file,
+                            ErrorCode* error) = 0;
+  // Writes exactly size bytes from an aligned buffer, or fails with the
+  // system's own reason: a write the system cut short is carried on until it
+  // fails for real, so a dying medium is not mistaken for a full one. A
+  // failed write leaves the file as it was before the call (no partial block).
   virtual bool Write(FileHandle file, const void* data, size_t size, ErrorCode* error) = 0;
   // Reads up to size bytes into an aligned buffer; *got is less than size only
-  // at the end of the file.
+  // at the end of the file. A read that stops short before the file's end is
+  // an error.
   virtual bool Read(FileHandle file, void* data, size_t size, size_t* got,
                     ErrorCode* error) = 0;
   // Brings everything written to the medium.
@@ -40,9 +60,10 @@ class Platform {
   virtual bool Close(FileHandle file, ErrorCode* error) = 0;
   virtual uint64_t FileSize(FileHandle file) = 0;
 
-  // True when at least one directory entry matches pattern, a folder path
-  // followed by a separator and "*.ext".
-  virtual bool AnyEntryMatches(const char* pattern) = 0;
+  // Calls visit with the name of every entry of folder until it returns
+  // false. Returns false when the folder cannot be listed.
+  virtual bool ForEachEntry(FolderHandle folder,
+                            const std::function<bool(const char* name)>& visit) = 0;
 
   // Bytes available to the caller and total bytes of the volume holding path.
   virtual bool VolumeSpace(const char* path, uint64_t* free_to_caller,

@@ -96,4 +96,8 @@ ProgressFigures ComputeProgress(const RunStatus& status, uint64_t size_mb, int64
   return figures;
 }
 
+const char* WritingCaption() { return LangText("Writing", "Schreiben"); }
+
+const char* VerifyingCaption() { return LangText("Verifying", "Prüfen"); }
+
 }  // namespace kalvex

@@ -34,4 +34,8 @@ struct ProgressFigures {
 
 ProgressFigures ComputeProgress(const RunStatus& status, uint64_t size_mb, int64_t now);
 
+// The names of the two passes, as the progress window's groups show them.
+const char* WritingCaption();
+const char* VerifyingCaption();
+
 }  // namespace kalvex

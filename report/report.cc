@@ -60,7 +60,6 @@ constexpr const char* kNoErrorShortGerman = "%sFertig, kein Fehler aufgetreten.\
 
 constexpr const char* kVersionLine = "Kalvex v1.4\r\n";
 
-unsigned long long Ull(uint64_t v) { return static_cast<unsigned long long>(v); }
 
 const char* Plural(uint64_t count) { return count == 1 ? "" : LangText("s", "en"); }
 

@@ -13,7 +13,6 @@ constexpr size_t kRateChars = 999;
 constexpr size_t kSizeChars = 19;
 constexpr size_t kDurationChars = 999;
 
-unsigned long long Ull(uint64_t v) { return static_cast<unsigned long long>(v); }
 
 }  // namespace
 

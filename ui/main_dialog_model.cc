@@ -58,10 +58,8 @@ void MainDialogModel::OnSizeTextChanged(const std::string& text) {
 }
 
 bool MainDialogModel::IsAcceptableSizeText(const std::string& text) {
-  for (const char c : text) {
-    if (c < '0' || c > '9') return false;
-  }
-  return true;
+  // Empty while the user is still typing.
+  return text.empty() || IsDigitsOnly(text);
 }
 
 void MainDialogModel::UpdateTargetInfo() {

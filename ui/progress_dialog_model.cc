@@ -8,16 +8,7 @@
 
 namespace kalvex {
 
-namespace {
-
-// Shown when no worker thread could be started at all; the run then ends at
-// once like a run that failed.
-constexpr const char* kNoThreadEnglish = "Error: The test could not be started.\r\n";
-constexpr const char* kNoThreadGerman = "Fehler: Der Test konnte nicht gestartet werden.\r\n";
-
-}  // namespace
-
-ProgressDialogModel::ProgressDialogModel(CTestEngine& engine) : engine_(engine) {}
+ProgressDialogModel::ProgressDialogModel(CTestEngine& engine) : session_(engine) {}
 
 void ProgressDialogModel::Start(DoneNotifier done) {
   write_ = PassFigures();
@@ -25,8 +16,8 @@ void ProgressDialogModel::Start(DoneNotifier done) {
   title_ = LangText("Kalvex | Progress", "Kalvex | Fortschritt");
   abort_caption_ = LangText("Abort", "Abbrechen");
   copy_caption_ = LangText("Copy to clipboard", "In Zwischenablage kopieren");
-  write_group_ = LangText("Writing", "Schreiben");
-  verify_group_ = LangText("Verifying", "Prüfen");
+  write_group_ = WritingCaption();
+  verify_group_ = VerifyingCaption();
   bar_ = 0;
   bar_state_ = BarState::kNormal;
   report_.clear();
@@ -35,15 +26,12 @@ void ProgressDialogModel::Start(DoneNotifier done) {
   close_requested_ = false;
   timer_active_ = true;
 
-  engine_.PrepareRun();
-  const bool started = engine_.StartWorker(std::move(done));
-  // PrepareRun may have set the warning when the run takes all free space.
-  const std::string warning = engine_.WarningText();
+  const bool started = session_.Start(std::move(done));
+  // Preparing may have set the warning when the run takes all free space.
+  const std::string warning = session_.WarningText();
   if (!warning.empty()) report_ = warning;
-  if (!started) {
-    engine_.SetErrorText(LangText(kNoThreadEnglish, kNoThreadGerman));
-    OnTestDone();
-  }
+  // Without a worker the run is over already, and nothing will say so.
+  if (!started) OnTestDone();
 }
 
 void ProgressDialogModel::OnTimer() {
@@ -52,7 +40,7 @@ void ProgressDialogModel::OnTimer() {
 }
 
 void ProgressDialogModel::ApplyFigures(const RunStatus& status) {
-  const ProgressFigures figures = ComputeProgress(status, engine_.SizeMB(), engine_.Counter());
+  const ProgressFigures figures = ComputeProgress(status, session_.SizeMB(), session_.Counter());
   // A pass that has not begun keeps the empty texts of the opening.
   if (figures.write.started) write_ = figures.write;
   if (figures.verify.started) verify_ = figures.verify;
@@ -60,9 +48,9 @@ void ProgressDialogModel::ApplyFigures(const RunStatus& status) {
 }
 
 void ProgressDialogModel::UpdateProgress(const std::string& error) {
-  const RunStatus status = engine_.CopyStatus();
+  const RunStatus status = session_.Status();
   ApplyFigures(status);
-  if (std::optional<std::string> text = UpdateReport(status, error, engine_.WarningText())) {
+  if (std::optional<std::string> text = UpdateReport(status, error, session_.WarningText())) {
     report_ = std::move(*text);
     error_shown_ = true;
   }
@@ -71,24 +59,24 @@ void ProgressDialogModel::UpdateProgress(const std::string& error) {
 void ProgressDialogModel::OnTestDone() {
   if (finished_) return;  // one run, one end
   finished_ = true;
-  const RunStatus status = engine_.CopyStatus();
+  session_.Finish();
+  const RunStatus& status = session_.FinalStatus();
   if (status.m_abort) close_requested_ = true;
   timer_active_ = false;
 
-  const std::string error = engine_.ErrorText();
   ApplyFigures(status);
-  const FinalReport final_report = BuildFinalReport(status, error, engine_.WarningText());
+  const FinalReport& final_report = session_.Report();
   report_ = final_report.text;
   if (final_report.error_shown) error_shown_ = true;
 
   abort_caption_ = "OK";
-  if (status.m_firstError.taken || !error.empty()) bar_state_ = BarState::kError;
+  if (status.m_firstError.taken || !session_.ErrorText().empty()) bar_state_ = BarState::kError;
 }
 
 bool ProgressDialogModel::OnCancel() {
   const bool close = finished_;
   // Also after the end: harmless, and the next run clears it.
-  engine_.RequestAbort();
+  session_.RequestAbort();
   return close;
 }
 

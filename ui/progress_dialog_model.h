@@ -10,8 +10,8 @@
 #include <string>
 
 #include "engine/engine.h"
-#include "platform/platform.h"
 #include "report/progress.h"
+#include "ui/run_session.h"
 
 namespace kalvex {
 
@@ -63,7 +63,10 @@ class ProgressDialogModel {
   bool OnCancel();
 
   // Asks the worker to stop without any change of the dialog.
-  void RequestAbort() { engine_.RequestAbort(); }
+  void RequestAbort() { session_.RequestAbort(); }
+
+  // The run behind the dialog; its final state once Finished().
+  const RunSession& Session() const { return session_; }
 
   // --- What a front end shows ---
   std::string Title() const { return title_; }
@@ -92,7 +95,7 @@ class ProgressDialogModel {
   void UpdateProgress(const std::string& error);
   void ApplyFigures(const RunStatus& status);
 
-  CTestEngine& engine_;
+  RunSession session_;
   std::string title_;
   std::string abort_caption_;
   std::string copy_caption_;

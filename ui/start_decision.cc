@@ -4,12 +4,12 @@
 
 #include "engine/messages.h"
 #include "engine/text_format.h"
+#include "ui/target_info.h"
 
 namespace kalvex {
 
 namespace {
 
-constexpr size_t kSizeFieldChars = 19;  // the dialog reads into 20 characters
 constexpr size_t kWarningChars = 499;
 
 constexpr TextPair kExistingFiles = {"Can't write because of existing files.",
@@ -33,57 +33,105 @@ constexpr TextPair kCapacityWarning = {
     "Datenträger. (Auf NTFS-Laufwerken ist ein kleiner Teil der Kapazität reserviert und "
     "diese Meldung daher normal.)"};
 
-StartDecision Refuse(const TextPair& text, bool refresh) {
+using target_texts::kAccessError;
+using target_texts::kDeleteFiles;
+using target_texts::kNoData;
+
+StartDecision Proceed() {
   StartDecision decision;
-  decision.message = UserMessage{text.Get(), MessageIcon::kError};
+  decision.start = true;
+  return decision;
+}
+
+StartDecision Refuse(const std::string& text, bool refresh) {
+  StartDecision decision;
+  decision.message = UserMessage{text, MessageIcon::kError};
   decision.refresh_target = refresh;
   return decision;
+}
+
+StartDecision Refuse(const TextPair& text, bool refresh) { return Refuse(text.Get(), refresh); }
+
+StartDecision RefusePathTooLong(const CTestEngine& engine) {
+  RunError error;
+  error.kind = ErrorKind::kPathTooLong;
+  error.path = engine.TargetPath();
+  return Refuse(RenderError(error), false);
+}
+
+// Verify needs regular test data; what the target holds instead says why not.
+StartDecision RefuseVerify(CTestEngine& engine, uint64_t found) {
+  if (found == kIrregularTestFiles) return Refuse(kIrregularFiles, true);
+  return Refuse(engine.TestFilesPresent() ? kDeleteFiles : kNoData, true);
+}
+
+// The size of a write run, or a refusal. all_space_free is the free space.
+StartDecision DecideWriteSize(const StartRequest& request, uint64_t free_mb, uint64_t* size) {
+  if (request.all_space) {
+    // Less than one MByte free: nothing could be tested, and nothing tested
+    // must never end as a pass.
+    *size = free_mb;
+    if (free_mb == 0) return Refuse(kNotEnoughSpace, false);
+    return Proceed();
+  }
+  *size = ParseSizeField(request.size_text);
+  if (*size == 0) return Refuse(kZeroSize, false);
+  if (*size > free_mb) {
+    StartDecision refusal = Refuse(kNotEnoughSpace, false);
+    refusal.set_size_field = free_mb;
+    return refusal;
+  }
+  return Proceed();
 }
 
 }  // namespace
 
 uint64_t ParseSizeField(const std::string& text) {
-  const std::string field = text.substr(0, kSizeFieldChars);
   size_t i = 0;
-  while (i < field.size() && std::isspace(static_cast<unsigned char>(field[i]))) ++i;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
   uint64_t value = 0;
-  // At most 19 digits: the value cannot pass 2^64.
-  for (; i < field.size() && std::isdigit(static_cast<unsigned char>(field[i])); ++i)
-    value = value * 10 + static_cast<uint64_t>(field[i] - '0');
+  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
+    const uint64_t digit = static_cast<uint64_t>(text[i] - '0');
+    if (value > (UINT64_MAX - digit) / 10) return UINT64_MAX;
+    value = value * 10 + digit;
+  }
   return value;
 }
 
+bool IsDigitsOnly(const std::string& text) {
+  if (text.empty()) return false;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
 StartDecision DecideStart(CTestEngine& engine, const StartRequest& request) {
+  if (const RunError unusable = engine.ProbeTarget()) return Refuse(RenderError(unusable), true);
+  const uint64_t free_mb = engine.GetFreeSpaceMB();
+  if (free_mb == kAllOnes) return Refuse(kAccessError, true);
+
   // Scanned again: the target may have changed since the window last looked.
   const uint64_t found = engine.ScanTestData();
-  if (request.write && found != 0) return Refuse(kExistingFiles, true);
-  if (found == kIrregularTestFiles) return Refuse(kIrregularFiles, true);
+  if (request.write && (found != 0 || engine.TestFilesPresent()))
+    return Refuse(kExistingFiles, true);
 
   StartDecision decision;
   if (!request.write) {
+    if (found == 0 || found == kIrregularTestFiles) return RefuseVerify(engine, found);
+    if (!engine.TestFileNamesFit(found)) return RefusePathTooLong(engine);
     engine.SetSize(found);  // the verify pass must find exactly this much
   } else {
     uint64_t size = 0;
-    if (request.all_space) {
-      engine.SetSize(0);  // resolved to the free space when the run is prepared
-      size = engine.GetFreeSpaceMB();
-    } else {
-      size = ParseSizeField(request.size_text);
-      if (size == 0) return Refuse(kZeroSize, false);
-      // A free space that cannot be read is all ones and lets every size pass.
-      if (size > engine.GetFreeSpaceMB()) {
-        StartDecision refusal = Refuse(kNotEnoughSpace, false);
-        refusal.set_size_field = engine.GetFreeSpaceMB();
-        return refusal;
-      }
-      engine.SetSize(size);
-    }
+    const StartDecision sized = DecideWriteSize(request, free_mb, &size);
+    if (!sized.start) return sized;
+    if (!engine.TestFileNamesFit(size)) return RefusePathTooLong(engine);
+    // All free space is resolved when the run is prepared.
+    engine.SetSize(request.all_space ? 0 : size);
     const uint64_t capacity = engine.GetCapacityMB();
     if (capacity != kAllOnes && capacity != size) {
       decision.message =
-          UserMessage{FormatText(kWarningChars, kCapacityWarning.Get(),
-                                 static_cast<unsigned long long>(size),
-                                 static_cast<unsigned long long>(capacity)),
+          UserMessage{FormatText(kWarningChars, kCapacityWarning.Get(), Ull(size), Ull(capacity)),
                       MessageIcon::kWarning};
     }
   }

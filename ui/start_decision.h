@@ -1,7 +1,8 @@
 // The decision behind both start buttons: refuse with a message, warn and
-// start, or start. On a start the engine is configured for the run (size and
-// run flags); on a refusal nothing in the engine that a run uses changes but
-// the size.
+// start, or start. It alone decides: every reason not to run is here, and a
+// front end starts exactly when it says so. On a start the engine is
+// configured for the run (size and run flags); on a refusal nothing in the
+// engine that a run uses changes but the size.
 #pragma once
 
 #include <cstdint>
@@ -33,9 +34,14 @@ struct StartDecision {
   std::optional<uint64_t> set_size_field;  // "Not enough space": the free MByte
 };
 
-// Parses the edit field as the dialog does: at most its first 19 characters,
-// leading blanks skipped, digits up to the first non-digit; 0 when none.
+// Parses a data volume as typed: leading blanks skipped, then the digits up
+// to the first non-digit, whatever their number (leading zeros change
+// nothing); 0 when none. A value beyond 64 bits gives the largest value,
+// which no medium offers.
 uint64_t ParseSizeField(const std::string& text);
+
+// A data volume as typed in full: at least one character, digits only.
+bool IsDigitsOnly(const std::string& text);
 
 StartDecision DecideStart(CTestEngine& engine, const StartRequest& request);
 

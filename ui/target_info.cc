@@ -13,12 +13,8 @@ constexpr TextPair kNoneSelected = {"(none selected)", "(keines gewählt)"};
 constexpr TextPair kAllSpace = {"all available space", "gesamter freier Platz"};
 constexpr TextPair kAllSpaceWithFigure = {"all available space (%llu MByte)",
                                           "gesamter freier Platz (%llu MByte)"};
-constexpr TextPair kAccessError = {"Error accessing the target.",
-                                   "Fehler beim Zugriff auf das Ziel."};
 constexpr TextPair kExistingData = {"Existing test data: %llu MByte.",
                                     "%llu MByte Testdaten vorhanden."};
-constexpr TextPair kNoData = {"No existing test data.", "Keine Testdaten vorhanden."};
-constexpr TextPair kDeleteFiles = {"Please delete files *.kvx.", "Dateien *.kvx bitte löschen."};
 
 }  // namespace
 
@@ -35,7 +31,7 @@ TargetInfo ReadTargetInfo(CTestEngine& engine) {
   if (info.free_mb == kAllOnes) {
     info.state = TargetState::kAccessError;
     info.all_space_caption = kAllSpace.Get();
-    info.test_data_line = kAccessError.Get();
+    info.test_data_line = target_texts::kAccessError.Get();
     return info;
   }
   info.all_space_caption = FormatText(kLineChars, kAllSpaceWithFigure.Get(),
@@ -50,13 +46,13 @@ TargetInfo ReadTargetInfo(CTestEngine& engine) {
     info.verify_enabled = true;
   } else if (found == 0 && !engine.TestFilesPresent()) {
     info.state = TargetState::kClean;
-    info.test_data_line = kNoData.Get();
+    info.test_data_line = target_texts::kNoData.Get();
     info.write_controls_enabled = true;
   } else {
     // Test files a write pass cannot have left, or stray "*.kvx" entries:
     // the user has to clear them away before any run.
     info.state = TargetState::kDeleteFiles;
-    info.test_data_line = kDeleteFiles.Get();
+    info.test_data_line = target_texts::kDeleteFiles.Get();
   }
   return info;
 }

@@ -7,8 +7,17 @@
 #include <string>
 
 #include "engine/engine.h"
+#include "engine/messages.h"
 
 namespace kalvex {
+
+// The test-data line's texts that also say why a run cannot start.
+namespace target_texts {
+constexpr TextPair kAccessError = {"Error accessing the target.",
+                                   "Fehler beim Zugriff auf das Ziel."};
+constexpr TextPair kNoData = {"No existing test data.", "Keine Testdaten vorhanden."};
+constexpr TextPair kDeleteFiles = {"Please delete files *.kvx.", "Dateien *.kvx bitte löschen."};
+}  // namespace target_texts
 
 enum class TargetState {
   kNoTarget,     // nothing chosen

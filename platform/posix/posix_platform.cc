@@ -3,7 +3,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <strings.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -15,6 +14,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <string>
 
 #include "platform/platform.h"
@@ -45,14 +45,38 @@ bool DropCachedPages(int fd, ErrorCode* error) {
   return true;
 }
 
+ErrorCode LastError() { return static_cast<ErrorCode>(errno); }
+
 class PosixPlatform final : public Platform {
  public:
-  bool CreateNew(const char* path, FileHandle* file, ErrorCode* error) override {
-    return Open(path, O_RDWR | O_CREAT | O_EXCL, file, error);
+  bool OpenFolder(const char* path, FolderHandle* folder, ErrorCode* error) override {
+    const int fd = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+      *error = LastError();
+      return false;
+    }
+    *folder = fd;
+    return true;
   }
 
-  bool OpenExisting(const char* path, FileHandle* file, ErrorCode* error) override {
-    if (!Open(path, O_RDONLY, file, error)) return false;
+  void CloseFolder(FolderHandle folder) override {
+    if (folder != kNoFolder) close(static_cast<int>(folder));
+  }
+
+  bool FolderStillAt(FolderHandle folder, const char* path) override {
+    struct stat held, now;
+    if (fstat(static_cast<int>(folder), &held) != 0 || stat(path, &now) != 0) return false;
+    return held.st_dev == now.st_dev && held.st_ino == now.st_ino;
+  }
+
+  bool CreateNew(FolderHandle folder, const char* name, FileHandle* file,
+                 ErrorCode* error) override {
+    return Open(folder, name, O_RDWR | O_CREAT | O_EXCL, file, error);
+  }
+
+  bool OpenExisting(FolderHandle folder, const char* name, FileHandle* file,
+                    ErrorCode* error) override {
+    if (!Open(folder, name, O_RDONLY, file, error)) return false;
     // Pages a buffered writer left behind must not answer our reads.
     if (IsCached(*file) && !DropCachedPages(Fd(*file), error)) {
       close(Fd(*file));
@@ -64,38 +88,58 @@ class PosixPlatform final : public Platform {
   bool Write(FileHandle file, const void* data, size_t size, ErrorCode* error) override {
     const int fd = Fd(file);
     const off_t start = lseek(fd, 0, SEEK_CUR);
-    ssize_t n;
-    do {
-      n = write(fd, data, size);
-    } while (n < 0 && errno == EINTR);
-    if (n == static_cast<ssize_t>(size)) return true;
-    // A regular file takes less than asked only when the medium is full; a
-    // retry at the unaligned rest would be refused by direct I/O anyway.
-    *error = n < 0 ? static_cast<ErrorCode>(errno) : ErrorCode{ENOSPC};
+    const char* bytes = static_cast<const char*>(data);
+    size_t done = 0;
+    while (done < size) {
+      const ssize_t n = write(fd, bytes + done, size - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        // Only the system's own reason tells a full medium from a failing
+        // one; a write that makes no progress without a reason is an I/O
+        // fault, never "disk full".
+        *error = n < 0 ? LastError() : ErrorCode{EIO};
+        break;
+      }
+      done += static_cast<size_t>(n);
+    }
+    if (done == size) return true;
     // A partly written block would leave a file that is not a whole number
     // of blocks; the file is ours, so cut it back to where the block began.
-    if (n > 0 && start >= 0 && ftruncate(fd, start) == 0) lseek(fd, start, SEEK_SET);
+    if (done > 0 && start >= 0 && ftruncate(fd, start) == 0) lseek(fd, start, SEEK_SET);
     return false;
   }
 
   bool Read(FileHandle file, void* data, size_t size, size_t* got, ErrorCode* error) override {
-    ssize_t n;
-    do {
-      n = read(Fd(file), data, size);
-    } while (n < 0 && errno == EINTR);
-    if (n < 0) {
-      *error = static_cast<ErrorCode>(errno);
-      return false;
+    const int fd = Fd(file);
+    char* bytes = static_cast<char*>(data);
+    size_t done = 0;
+    while (done < size) {
+      const ssize_t n = read(fd, bytes + done, size - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        *error = LastError();
+        return false;
+      }
+      if (n == 0) break;
+      done += static_cast<size_t>(n);
     }
-    // A regular file returns less than asked only at its end.
-    *got = static_cast<size_t>(n);
+    if (done < size) {
+      // The end of the data must be the end of the file: a file system that
+      // stops delivering before it has lost data, whatever it says.
+      const off_t position = lseek(fd, 0, SEEK_CUR);
+      if (position >= 0 && static_cast<uint64_t>(position) < FileSizeOf(fd)) {
+        *error = EIO;
+        return false;
+      }
+    }
+    *got = done;
     return true;
   }
 
   bool Flush(FileHandle file, ErrorCode* error) override {
     if (IsCached(file)) return DropCachedPages(Fd(file), error);
     if (fdatasync(Fd(file)) != 0) {
-      *error = static_cast<ErrorCode>(errno);
+      *error = LastError();
       return false;
     }
     return true;
@@ -103,7 +147,7 @@ class PosixPlatform final : public Platform {
 
   bool Close(FileHandle file, ErrorCode* error) override {
     if (close(Fd(file)) != 0) {
-      *error = static_cast<ErrorCode>(errno);
+      *error = LastError();
       return false;
     }
     return true;
@@ -111,28 +155,22 @@ class PosixPlatform final : public Platform {
 
   uint64_t FileSize(FileHandle file) override { return FileSizeOf(Fd(file)); }
 
-  bool AnyEntryMatches(const char* pattern) override {
-    const std::string text(pattern);
-    const size_t slash = text.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : text.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? text : text.substr(slash + 1);
-    if (name.size() < 1 || name[0] != '*') return false;
-    const std::string suffix = name.substr(1);
-    DIR* d = opendir(dir.c_str());
-    if (d == nullptr) return false;
-    bool found = false;
+  bool ForEachEntry(FolderHandle folder,
+                    const std::function<bool(const char* name)>& visit) override {
+    // fdopendir takes the descriptor over; the run keeps its own.
+    const int fd = openat(static_cast<int>(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    DIR* d = fdopendir(fd);
+    if (d == nullptr) {
+      close(fd);
+      return false;
+    }
     while (dirent* entry = readdir(d)) {
-      const size_t len = std::strlen(entry->d_name);
-      // FAT and exFAT media keep names case-insensitively, as the other
-      // system does: "1.KVX" is a test file as well.
-      if (len >= suffix.size() &&
-          strcasecmp(entry->d_name + len - suffix.size(), suffix.c_str()) == 0) {
-        found = true;
-        break;
-      }
+      if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+      if (!visit(entry->d_name)) break;
     }
     closedir(d);
-    return found;
+    return true;
   }
 
   bool VolumeSpace(const char* path, uint64_t* free_to_caller, uint64_t* total) override {
@@ -169,16 +207,21 @@ class PosixPlatform final : public Platform {
   bool UsedCachedIo() override { return m_usedCachedIo.load(); }
 
  private:
-  bool Open(const char* path, int flags, FileHandle* file, ErrorCode* error) {
+  bool Open(FolderHandle folder, const char* name, int flags, FileHandle* file,
+            ErrorCode* error) {
+    const int dir = static_cast<int>(folder);
     bool cached = false;
     // O_NONBLOCK: a FIFO named like a test file must not hang the open.
-    int fd = open(path, flags | O_DIRECT | O_CLOEXEC | O_NONBLOCK, 0644);
+    // O_NOFOLLOW: a link named like a test file is not a test file, and
+    // must not lead the run off the medium.
+    const int common = O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW;
+    int fd = openat(dir, name, flags | O_DIRECT | common, 0644);
     if (fd < 0 && errno == EINVAL) {
-      fd = OpenCached(path, flags);
+      fd = OpenCached(dir, name, flags | common);
       cached = fd >= 0;
     }
     if (fd < 0) {
-      *error = static_cast<ErrorCode>(errno);
+      *error = LastError();
       return false;
     }
     // Only regular files hold test data; a folder named like a test file
@@ -200,17 +243,17 @@ class PosixPlatform final : public Platform {
   // This file system refuses direct I/O. Go on with the page cache, which
   // Flush and OpenExisting then empty for this file. When creating, the
   // refused call may already have made the (new, empty) file.
-  int OpenCached(const char* path, int flags) {
+  int OpenCached(int dir, const char* name, int flags) {
     int fd = -1;
     if (flags & O_CREAT) {
-      fd = open(path, (flags & ~(O_CREAT | O_EXCL)) | O_CLOEXEC | O_NONBLOCK);
+      fd = openat(dir, name, flags & ~(O_CREAT | O_EXCL));
       if (fd >= 0 && FileSizeOf(fd) != 0) {  // not the file the refused call made
         close(fd);
         errno = EEXIST;
         return -1;
       }
     }
-    if (fd < 0) fd = open(path, flags | O_CLOEXEC | O_NONBLOCK, 0644);
+    if (fd < 0) fd = openat(dir, name, flags, 0644);
     return fd;
   }
 

@@ -198,7 +198,7 @@ TEST(CliEndToEnd, AWriteErrorEndsTheRunWithTheErrorText) {
   ExpectHas(error, {"Error writing file '" + dir.File("1.kvx") + "', offset 0x200000"}, {"\r"});
   // The report (on standard error with "--json -") is the error form: the
   // error text, then the warning; the writing speed but no reading.
-  ExpectHas(run.err, {error + result["warning"].get<std::string>(), "Writing speed: "},
+  ExpectHas(run.err, {error + "\n" + result["warning"].get<std::string>(), "Writing speed: "},
             {"Reading speed", "Finished"});
   EXPECT_EQ(FileSizeOf(dir.File("1.kvx")), 2 * kMiB);
 }
@@ -246,19 +246,21 @@ TEST(CliEndToEnd, RefusalsComeBeforeAnythingIsWritten) {
       {kEmpty, {"test", "DIR/no-such-folder", "--size", "1"}, "DIR/no-such-folder"},
       {kEmpty, {"verify", "DIR/no-such-folder"}, "DIR/no-such-folder"},
       {kEmpty, {"scan", "DIR/no-such-folder"}, "DIR/no-such-folder"},
-      {kStrayFile, {"test", "DIR/notes.kvx"}, "not a folder"},
+      {kStrayFile, {"test", "DIR/notes.kvx"}, "(Not a directory Code 20)"},
       {kEmpty, {}, ""},
-      {kTestData, {"test", "DIR", "--size", "1", "--json", "DIR/../refused.json"},
+      {kTestData, {"test", "DIR", "--size", "1", "--json", "OUT/refused.json"},
        "Can't write because of existing files."},
       {kTestData, {"test", "DIR"}, "Can't write because of existing files."},
-      {kStrayFile, {"test", "DIR", "--size", "1"}, "Please delete files *.kvx."},
+      // Any "*.kvx" keeps a write from starting, not only numbered ones.
+      {kStrayFile, {"test", "DIR", "--size", "1"}, "Can't write because of existing files."},
+      {kStrayFile, {"verify", "DIR"}, "Please delete files *.kvx."},
       {kEmpty, {"verify", "DIR"}, "No existing test data."},
       // A size that is not a whole number of MiB cannot come from a write pass.
       {kIrregular, {"verify", "DIR"},
        "Verify not possible because one or more test files have incorrect size"},
   };
   for (const Case& c : cases) {
-    TempDir parent;
+    TempDir parent, out;
     const std::string target = parent.File("target");
     ASSERT_EQ(mkdir(target.c_str(), 0755), 0);
     if (c.target == kTestData) {
@@ -271,6 +273,7 @@ TEST(CliEndToEnd, RefusalsComeBeforeAnythingIsWritten) {
     std::string joined;
     for (std::string arg : c.args) {
       if (arg.rfind("DIR", 0) == 0) arg.replace(0, 3, target);
+      if (arg.rfind("OUT", 0) == 0) arg.replace(0, 3, out.path());
       args.push_back(arg);
       joined += " [" + arg + "]";
     }
@@ -283,8 +286,13 @@ TEST(CliEndToEnd, RefusalsComeBeforeAnythingIsWritten) {
     if (expected.rfind("DIR", 0) == 0) expected.replace(0, 3, target);
     ExpectHas(run.err, {expected});
     EXPECT_EQ(run.out, "");
-    // Nothing was written, changed or created, a result file neither.
+    // Nothing was written, changed or created; a script learns why.
     EXPECT_EQ(Snapshot(parent), before);
+    if (!ListDir(out.path()).empty()) {
+      const json refusal = json::parse(ReadFile(out.File("refused.json")));
+      EXPECT_EQ(refusal["outcome"], "refused");
+      EXPECT_EQ(refusal["error"], expected);
+    }
   }
   TempDir dir;
   const CliRun german =

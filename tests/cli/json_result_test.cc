@@ -1,6 +1,7 @@
 // How a run ended, its exit status, and its machine-readable result.
 
 #include "cli/json_result.h"
+#include "engine/text_format.h"
 
 #include <gtest/gtest.h>
 
@@ -59,14 +60,22 @@ TEST(BuildResultJsonTest, FaultyRunWithAllFieldsInTheirOrder) {
   s.m_aliasedCount = 250;
   s.m_firstError = {true, 0x123458, 0x12345, 0xfedcba9876543210};
   result.error_text = "Error reading file x.\r\n(Input/output error Code 5)\r\n";
+  result.error.kind = ErrorKind::kRead;
+  result.error.path = "/m/x";
+  result.error.offset = 0x200000;
+  result.error.has_code = true;
+  result.error.code = 5;
+  result.error.system_text = "Input/output error";
   result.warning_text = "Warning: Only 100 of 7600 MByte tested.\r\n";
   EXPECT_EQ(BuildResultJson(result).dump(),
             R"({"outcome":"faulty","size_mbyte":100,"verify_passes":3,)"
             R"("sectors":{"ok":204000,"overwritten":300,"slightly_changed":2,"corrupted":498,)"
             R"("aliased":250},"first_error":{"offset":1193048,"expected":"0x0000000000012345",)"
             R"("found":"0xfedcba9876543210"},)"
-            R"("error":"Error reading file x.\n(Input/output error Code 5)\n",)"
-            R"("warning":"Warning: Only 100 of 7600 MByte tested.\n",)"
+            R"x("error":"Error reading file x.\n(Input/output error Code 5)",)x"
+            R"("error_detail":{"kind":"read","path":"/m/x","offset":2097152,"system_code":5,)"
+            R"("system_text":"Input/output error"},)"
+            R"("warning":"Warning: Only 100 of 7600 MByte tested.",)"
             R"("write":{"mbyte":100,"seconds":4.0,"mbyte_per_s":25.0},)"
             R"("verify":{"mbyte":100,"seconds":2.5,"mbyte_per_s":40.0}})");
 }
@@ -78,7 +87,8 @@ TEST(BuildResultJsonTest, NothingStartedGivesNulls) {
   EXPECT_EQ(BuildResultJson(result).dump(),
             R"({"outcome":"aborted","size_mbyte":5,"verify_passes":0,)"
             R"("sectors":{"ok":0,"overwritten":0,"slightly_changed":0,"corrupted":0,"aliased":0},)"
-            R"("first_error":null,"error":null,"warning":null,"write":null,"verify":null})");
+            R"("first_error":null,"error":null,"error_detail":null,"warning":null,"write":null,)"
+            R"("verify":null})");
 }
 
 TEST(BuildResultJsonTest, OffsetsBeyond32BitsAndNoElapsedTime) {

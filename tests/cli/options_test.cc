@@ -2,6 +2,7 @@
 // text, the three subcommands and every refusal.
 
 #include "cli/options.h"
+#include "ui/start_decision.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,12 +1,13 @@
 // The engine's own state: construction, target and volume queries, the size
 // with its capacity warning, the language choice, and the error texts that
-// RaiseError and RaiseSystemError record.
+// a run's error renders into.
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 
+#include "engine/text_format.h"
 #include "tests/engine/engine_test.h"
 
 namespace kalvex::testing {
@@ -44,14 +45,10 @@ TEST_F(EngineStateTest, TargetAndTextsAreCopiesAndNullOrEmptyMeansNone) {
   std::string text = "warning";
   engine_.SetTargetPath(path);
   engine_.SetWarningText(text);
-  engine_.SetErrorText("error");
   path[1] = text[0] = 'X';
   EXPECT_TRUE(engine_.HasTarget());
   EXPECT_EQ(engine_.TargetPath(), "/media/stick");
   EXPECT_EQ(engine_.WarningText(), "warning");
-  EXPECT_EQ(engine_.ErrorText(), "error");
-  engine_.SetErrorText(std::string());
-  EXPECT_TRUE(engine_.ErrorText().empty());
   engine_.SetTargetPath(nullptr);
   EXPECT_FALSE(engine_.HasTarget());
   platform_.volume = {{100 * kMiB, 200 * kMiB}};
@@ -124,16 +121,62 @@ TEST(LanguageText, StartsGermanAndIsEnglishOnlyFor1) {
   EXPECT_STREQ(LangText("Yes", "Ja"), "Yes");
 }
 
-TEST_F(EngineStateTest, RaiseErrorFormatsAndStoresTheText) {
-  engine_.RaiseError("A %s B %llu C %llx D %lld E %u", "xä", 18446744073709551615ull,
-                     0x200000ull, -1ll, 5u);
-  EXPECT_EQ(engine_.ErrorText(), "A xä B 18446744073709551615 C 200000 D -1 E 5");
-  engine_.RaiseSystemError(5, "Error creating file '%s'.", "/media/stick/1.kvx");
-  EXPECT_EQ(engine_.ErrorText(),
-            "Error creating file '/media/stick/1.kvx'.\r\n(Fake system text Code 5)\r\n");
+RunError Error(ErrorKind kind, const std::string& path = "", uint64_t offset = 0) {
+  RunError error;
+  error.kind = kind;
+  error.path = path;
+  error.offset = offset;
+  return error;
 }
 
-TEST_F(EngineStateTest, SystemErrorCutsOnlyOneFinalCarriageReturnLineFeed) {
+RunError WithCode(RunError error, ErrorCode code, const std::string& system_text) {
+  error.has_code = true;
+  error.code = code;
+  error.system_text = system_text;
+  return error;
+}
+
+TEST_F(EngineStateTest, RaiseErrorStoresTheValueAndItsTextInTheCurrentLanguage) {
+  RunError full = Error(ErrorKind::kMediumFull);
+  full.expected_mb = kAllOnes;  // an unresolved size reads -1
+  full.found_mb = 98;
+  RunError mismatch = Error(ErrorKind::kAmountMismatch);
+  mismatch.expected_mb = 500;
+  struct Case {
+    RunError error;
+    int language;
+    std::string text;
+  } cases[] = {
+      {WithCode(Error(ErrorKind::kCreate, "/media/stick/1.kvx"), 5, kFakeSystemText), kEnglish,
+       "Error creating file '/media/stick/1.kvx'." + Sys(5)},
+      {WithCode(Error(ErrorKind::kWrite, "/m/2.kvx", 0x200000), 28, kFakeSystemText), kGerman,
+       "Fehler beim Schreiben der Datei '/m/2.kvx', Offset 0x200000.\r\n"
+       "Bis hierher geschriebene Testdaten können trotzdem geprüft werden." + Sys(28)},
+      {full, kEnglish,
+       "Media has filled up earlier than expected!\r\nIn the beginning there were -1 MByte free, "
+       "but only\r\n98 MByte could be written.\r\n"},
+      {mismatch, kGerman,
+       "Hier ist was faul: 500 MByte Testdaten erwartet,\r\naber nur 0 gefunden!\r\n"
+       "Möglicherweise liegen Fehler im Dateisystem vor oder\r\n"
+       "ein anderer Prozess hat zwischenzeitlich Dateien gelöscht.\r\n"},
+      {Error(ErrorKind::kMediumGone, "/media/stick"), kEnglish,
+       "Error: The target folder '/media/stick' is no longer available.\r\n"
+       "The medium may have been removed or unmounted.\r\n"},
+  };
+  for (const Case& c : cases) {
+    LanguageGuard lang(c.language);
+    engine_.RaiseError(c.error);
+    EXPECT_EQ(engine_.ErrorText(), c.text);
+    EXPECT_EQ(engine_.Error().kind, c.error.kind);
+    EXPECT_EQ(engine_.Error().path, c.error.path);
+  }
+  // The next run starts without the old error.
+  Prepare(1, true, true);
+  EXPECT_TRUE(engine_.ErrorText().empty());
+  EXPECT_FALSE(engine_.Error());
+}
+
+TEST(EngineSystemText, SystemErrorCutsOnlyOneFinalCarriageReturnLineFeed) {
   struct Case {
     const char* system_text;
     ErrorCode code;
@@ -151,35 +194,35 @@ TEST_F(EngineStateTest, SystemErrorCutsOnlyOneFinalCarriageReturnLineFeed) {
       {"", 5, "msg\r\n( Code 5)\r\n"},
       {"T\r\n", 4294967295u, "msg\r\n(T Code 4294967295)\r\n"},  // the code is unsigned
   };
-  for (const Case& c : cases) {
-    platform_.error_text = c.system_text;
-    engine_.RaiseSystemError(c.code, "msg");
-    EXPECT_EQ(engine_.ErrorText(), c.expected) << c.system_text;
-  }
+  for (const Case& c : cases) EXPECT_EQ(JoinSystemText("msg", c.system_text, c.code), c.expected);
 }
 
 TEST(EngineSystemText, RealSystemTextHasNoFinalLineBreak) {
-  CTestEngine engine(SystemPlatform());
-  engine.RaiseSystemError(kEacces, "msg");
-  EXPECT_EQ(engine.ErrorText(), "msg\r\n(Permission denied Code 13)\r\n");
+  LanguageGuard lang(kEnglish);
+  const RunError error = SystemError(ErrorKind::kOpen, "/m/1.kvx", kEacces, SystemPlatform());
+  EXPECT_EQ(RenderError(error), "Error opening file '/m/1.kvx'.\r\n(Permission denied Code 13)\r\n");
 }
 
-TEST_F(EngineStateTest, ErrorTextsAreCutTo999CharactersOnACharacterBoundary) {
-  // 999 characters in 1000 bytes stay whole; 1201 are cut to 999.
-  const std::string whole = std::string(998, 'a') + "ä";
-  engine_.RaiseError("%s", whole.c_str());
-  EXPECT_EQ(engine_.ErrorText(), whole);
-  engine_.RaiseError("%s", ("a" + Repeat("äöü", 400)).c_str());
-  EXPECT_EQ(engine_.ErrorText(), "a" + Repeat("äöü", 332) + "äö");
-  // The message before its system part: 38 characters, then 961 of ß and €.
+TEST(EngineSystemText, LongTextsStayWithin999CharactersAndKeepTheirEnd) {
+  LanguageGuard lang(kGerman);
+  // A path too long for the message is shortened in its middle: the medium
+  // and the file name stay readable, and so does the system's reason.
   const std::string path = "/media/" + Repeat("ß€", 500) + "/1.kvx";
-  engine_.RaiseSystemError(5, "Fehler beim Anlegen der Datei '%s'.", path.c_str());
-  EXPECT_EQ(engine_.ErrorText(),
-            "Fehler beim Anlegen der Datei '/media/" + Repeat("ß€", 480) + "ß");
-  // A long system text is cut too, and the form stays within the limit.
-  platform_.error_text = Repeat("ü", 1500) + "\r\n";
-  engine_.RaiseSystemError(5, "msg");
-  EXPECT_EQ(engine_.ErrorText(), "msg\r\n(" + Repeat("ü", 993));
+  const std::string text =
+      RenderError(WithCode(Error(ErrorKind::kCreate, path), 5, "Fake system text"));
+  EXPECT_EQ(CountChars(text), 999u);
+  EXPECT_EQ(text.rfind("Fehler beim Anlegen der Datei '/media/ß€ß€", 0), 0u) << text;
+  EXPECT_NE(text.find("..."), std::string::npos);
+  EXPECT_TRUE(text.ends_with("ß€/1.kvx'.\r\n(Fake system text Code 5)\r\n"));
+  // A long system text is cut at the end, as any text is.
+  const std::string cut =
+      RenderError(WithCode(Error(ErrorKind::kClose, "/m"), 5, Repeat("ü", 1500) + "\r\n"));
+  EXPECT_EQ(CountChars(cut), 999u);
+  EXPECT_TRUE(cut.starts_with("Fehler beim Schließen der Datei '/m'.\r\n(üüü"));
+  EXPECT_TRUE(cut.ends_with("üüü"));
+  // Short texts are never touched.
+  EXPECT_EQ(RenderError(Error(ErrorKind::kPathTooLong, "/m")),
+            "Fehler: Der Pfad des Zielordners '/m' ist für die Testdateien zu lang.\r\n");
 }
 
 }  // namespace

@@ -62,17 +62,21 @@ bool FaultPlatform::Call(const std::string& event, ErrorCode* error,
   return ok;
 }
 
-bool FaultPlatform::CreateNew(const char* path, FileHandle* file, ErrorCode* error) {
-  const uint64_t number = FileNumberOf(path);
-  if (!Call(Event("create", number), error, [&] { return m_real.CreateNew(path, file, error); }))
+bool FaultPlatform::CreateNew(FolderHandle folder, const char* name, FileHandle* file,
+                              ErrorCode* error) {
+  const uint64_t number = FileNumberOf(name);
+  if (!Call(Event("create", number), error,
+            [&] { return m_real.CreateNew(folder, name, file, error); }))
     return false;
   m_open[*file] = OpenFile{number};
   return true;
 }
 
-bool FaultPlatform::OpenExisting(const char* path, FileHandle* file, ErrorCode* error) {
-  const uint64_t number = FileNumberOf(path);
-  if (!Call(Event("open", number), error, [&] { return m_real.OpenExisting(path, file, error); }))
+bool FaultPlatform::OpenExisting(FolderHandle folder, const char* name, FileHandle* file,
+                                 ErrorCode* error) {
+  const uint64_t number = FileNumberOf(name);
+  if (!Call(Event("open", number), error,
+            [&] { return m_real.OpenExisting(folder, name, file, error); }))
     return false;
   m_open[*file] = OpenFile{number};
   if (number == 1) ++m_passes;

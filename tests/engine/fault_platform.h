@@ -43,6 +43,9 @@ class FaultPlatform final : public Platform {
   bool discard_writes = false;  // writes succeed, but nothing reaches the disk
   std::optional<std::pair<uint64_t, uint64_t>> volume;  // free to caller, total
   bool fail_volume_query = false;
+  // From the n-th check on (counted from 1) the target's path no longer
+  // leads to the run's folder, as after an unmount; 0: never.
+  uint64_t gone_from_check = 0;
   std::optional<std::string> error_text;  // the system's text for every code
   std::optional<int64_t> frequency;
   std::optional<int64_t> next_counter;  // Counter() then counts up from here
@@ -53,19 +56,34 @@ class FaultPlatform final : public Platform {
   std::vector<std::string> events;
   std::vector<uint64_t> first_words;  // word 0 of every block written
   uint64_t writes = 0, reads = 0;     // successful ones, discarded writes included
+  uint64_t folder_checks = 0;         // FolderStillAt calls
   // The events but the successful block writes and reads, joined by ", ".
   std::string Calls() const;
   uint64_t Count(const std::string& event) const;
   size_t OpenHandles() const { return m_open.size(); }
 
-  bool CreateNew(const char* path, FileHandle* file, ErrorCode* error) override;
-  bool OpenExisting(const char* path, FileHandle* file, ErrorCode* error) override;
+  bool OpenFolder(const char* path, FolderHandle* folder, ErrorCode* error) override {
+    return m_real.OpenFolder(path, folder, error);
+  }
+  void CloseFolder(FolderHandle folder) override { m_real.CloseFolder(folder); }
+  bool FolderStillAt(FolderHandle folder, const char* path) override {
+    ++folder_checks;
+    if (gone_from_check != 0 && folder_checks >= gone_from_check) return false;
+    return m_real.FolderStillAt(folder, path);
+  }
+  bool CreateNew(FolderHandle folder, const char* name, FileHandle* file,
+                 ErrorCode* error) override;
+  bool OpenExisting(FolderHandle folder, const char* name, FileHandle* file,
+                    ErrorCode* error) override;
   bool Write(FileHandle file, const void* data, size_t size, ErrorCode* error) override;
   bool Read(FileHandle file, void* data, size_t size, size_t* got, ErrorCode* error) override;
   bool Flush(FileHandle file, ErrorCode* error) override;
   bool Close(FileHandle file, ErrorCode* error) override;
   uint64_t FileSize(FileHandle file) override { return m_real.FileSize(file); }
-  bool AnyEntryMatches(const char* pattern) override { return m_real.AnyEntryMatches(pattern); }
+  bool ForEachEntry(FolderHandle folder,
+                    const std::function<bool(const char* name)>& visit) override {
+    return m_real.ForEachEntry(folder, visit);
+  }
   bool VolumeSpace(const char* path, uint64_t* free_to_caller, uint64_t* total) override;
   int64_t Counter() override { return next_counter ? (*next_counter)++ : m_real.Counter(); }
   int64_t CounterFrequency() override {

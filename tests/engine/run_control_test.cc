@@ -61,7 +61,10 @@ TEST_F(RunControlTest, PrepareRunClearsTheRunStateButNotTheSectorFigures) {
   platform_.on_read = [](const IoInfo&, uint8_t* data) { data[700] ^= 4; };
   Prepare(1, false, true);
   Run();
-  engine_.SetErrorText("an old error");
+  RunError old_error;
+  old_error.kind = ErrorKind::kNoBuffer;
+  engine_.RaiseError(old_error);
+  ASSERT_FALSE(engine_.ErrorText().empty());
   engine_.RequestAbort();
   const RunStatus before = Status();
   ASSERT_EQ(Passes(before), "write 0 none, verify 1 ended, total 1, passes 1");
@@ -72,6 +75,7 @@ TEST_F(RunControlTest, PrepareRunClearsTheRunStateButNotTheSectorFigures) {
   engine_.PrepareRun();
   const RunStatus s = Status();
   EXPECT_TRUE(engine_.ErrorText().empty());
+  EXPECT_FALSE(engine_.Error());
   EXPECT_FALSE(engine_.AbortRequested());
   EXPECT_FALSE(s.m_abort);
   EXPECT_EQ(Passes(s), "write 0 none, verify 0 none, total 1, passes 0");

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/text_format.h"
 #include "tests/engine/engine_test.h"
 
 namespace kalvex::testing {
@@ -24,7 +25,7 @@ using WritePassTest = EngineTest;
 TEST_F(WritePassTest, BlocksHoldThePatternOfTheirOffsetAndTheCounterIsReadAfterEach) {
   platform_.next_counter = 50;
   Prepare(3, true, true);
-  EXPECT_TRUE(engine_.WritePass());
+  EXPECT_FALSE(engine_.WritePass());
   EXPECT_EQ(platform_.events, (std::vector<std::string>{"create 1", "write 1:0", "write 1:1",
                                                         "write 1:2", "flush 1", "close 1"}));
   EXPECT_EQ(platform_.OpenHandles(), 0u);
@@ -39,7 +40,7 @@ TEST_F(WritePassTest, BlocksHoldThePatternOfTheirOffsetAndTheCounterIsReadAfterE
 TEST_F(WritePassTest, TargetEndingInASeparatorGetsNoSecondOne) {
   engine_.SetTargetPath((dir_.path() + "/").c_str());
   Prepare(1, true, true);
-  ASSERT_TRUE(engine_.WritePass());
+  ASSERT_FALSE(engine_.WritePass());
   EXPECT_STREQ(engine_.FileName(), (dir_.path() + "/1.kvx").c_str());
   EXPECT_EQ(FileSizeOf(File(1)), kMiB);
 }
@@ -49,14 +50,14 @@ TEST_F(WritePassTest, PercentSignsInTheTargetAreOrdinaryCharacters) {
   ASSERT_EQ(mkdir(target.c_str(), 0755), 0);
   engine_.SetTargetPath(target.c_str());
   Prepare(1, true, true);
-  ASSERT_TRUE(engine_.WritePass());
+  ASSERT_FALSE(engine_.WritePass());
   EXPECT_EQ(FileSizeOf(target + "/1.kvx"), kMiB);
   platform_.fail["create 1"] = kEio;
   std::remove((target + "/1.kvx").c_str());
   engine_.PrepareRun();
   LanguageGuard lang(kEnglish);
-  EXPECT_FALSE(engine_.WritePass());
-  EXPECT_EQ(engine_.ErrorText(), "Error creating file '" + target + "/1.kvx'." + Sys(kEio));
+  EXPECT_EQ(RenderError(engine_.WritePass()),
+            "Error creating file '" + target + "/1.kvx'." + Sys(kEio));
 }
 
 TEST_F(WritePassTest, ExistingTestFileIsNeverOverwrittenOrTruncated) {
@@ -71,8 +72,7 @@ TEST_F(WritePassTest, ExistingTestFileIsNeverOverwrittenOrTruncated) {
   engine.m_doWrite = true;
   engine.PrepareRun();
   LanguageGuard lang(kEnglish);
-  EXPECT_FALSE(engine.WritePass());
-  EXPECT_EQ(engine.ErrorText(),
+  EXPECT_EQ(RenderError(engine.WritePass()),
             "Error creating file '" + File(1) + "'.\r\n(" + std::strerror(EEXIST) + " Code 17)\r\n");
   struct stat st;
   ASSERT_EQ(stat(File(1).c_str(), &st), 0);
@@ -138,7 +138,7 @@ TEST_P(WriteEndTest, EndsWithoutAnError) {
   Prepare(c.size_mb, true, true);
   EXPECT_EQ(engine_.UseAllSpace(), c.size_mb == 0);
   if (c.abort_at == kBefore) engine_.RequestAbort();
-  EXPECT_TRUE(engine_.WritePass());
+  EXPECT_FALSE(engine_.WritePass());
   EXPECT_TRUE(engine_.ErrorText().empty());
   EXPECT_EQ(engine_.SizeMB(), c.size);
   EXPECT_EQ(engine_.WarningText(),
@@ -163,11 +163,27 @@ INSTANTIATE_TEST_SUITE_P(Ends, WriteEndTest, ::testing::ValuesIn(kEnds),
 
 // A folder path of exactly `length` bytes below dir, made of components of
 // 40 units that do not exist.
-std::string LongPath(const std::string& dir, size_t length, const std::string& unit) {
+// Every lead byte followed by as many continuation bytes as it announces.
+bool IsValidUtf8(const std::string& text) {
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    const size_t length = lead < 0x80 ? 1 : lead >> 5 == 6 ? 2 : lead >> 4 == 14 ? 3 : lead >> 3 == 30 ? 4 : 0;
+    if (length == 0 || i + length > text.size()) return false;
+    for (size_t k = 1; k < length; ++k)
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    i += length;
+  }
+  return true;
+}
+
+// A folder of exactly length bytes below dir, made of nested components
+// (each within the system's limit for one name); the folders are created.
+std::string MakeLongFolder(const std::string& dir, size_t length, const std::string& unit) {
   std::string path = dir + "/";
   size_t in_component = 0;
   while (path.size() < length) {
     if (in_component == 40 && length - path.size() >= 2) {
+      mkdir(path.c_str(), 0755);
       path += '/';
       in_component = 0;
     } else {
@@ -175,24 +191,31 @@ std::string LongPath(const std::string& dir, size_t length, const std::string& u
       ++in_component;
     }
   }
+  mkdir(path.c_str(), 0755);
   return path;
 }
 
 TEST_F(WritePassTest, TargetPathTooLongForTheNameIsAClearErrorOfEitherPass) {
   // "/1.kvx" and the terminator no longer fit into the name buffer.
-  const std::string path = LongPath(dir_.path(), kMaxPath - 6, "a");
+  const std::string path = MakeLongFolder(dir_.path(), kMaxPath - 6, "a");
   ASSERT_EQ(path.size(), kMaxPath - 6);
   engine_.SetTargetPath(path.c_str());
   Prepare(1, true, true);
-  const std::string texts[] = {
-      "Error: The path of the target folder '" + path + "' is too long for the test files.",
-      "Fehler: Der Pfad des Zielordners '" + path + "' ist für die Testdateien zu lang."};
+  const std::string ends[] = {"' is too long for the test files.\r\n",
+                              "' ist für die Testdateien zu lang.\r\n"};
   for (int language : {kEnglish, kGerman}) {
     LanguageGuard lang(language);
-    EXPECT_FALSE(engine_.WritePass());
-    EXPECT_EQ(engine_.ErrorText(), texts[language == kEnglish ? 0 : 1].substr(0, 999));
-    EXPECT_FALSE(engine_.VerifyPass());
-    EXPECT_EQ(engine_.ErrorText(), texts[language == kEnglish ? 0 : 1].substr(0, 999));
+    for (const bool write : {true, false}) {
+      const RunError error = write ? engine_.WritePass() : engine_.VerifyPass();
+      ASSERT_EQ(error.kind, ErrorKind::kPathTooLong);
+      EXPECT_EQ(error.path, path);
+      // The whole message stays readable: the path gives way in its middle.
+      const std::string text = RenderError(error);
+      EXPECT_LE(CountChars(text), 999u);
+      EXPECT_TRUE(text.ends_with(ends[language == kEnglish ? 0 : 1])) << text;
+      EXPECT_NE(text.find(dir_.path() + "/aaaa"), std::string::npos) << text;
+      EXPECT_NE(text.find("..."), std::string::npos) << text;
+    }
   }
   EXPECT_EQ(platform_.Calls(), "");
   EXPECT_EQ(Passes(Status()), "write 0 ended, verify 0 ended, total 2, passes 2");
@@ -202,32 +225,26 @@ TEST_F(WritePassTest, TargetPathTooLongForTheNameIsAClearErrorOfEitherPass) {
   EXPECT_EQ((path + "/1.kvx").compare(0, name.size(), name), 0);
 }
 
-TEST_F(WritePassTest, LongestTargetPathThatStillFitsIsTried) {
-  const std::string path = LongPath(dir_.path(), kMaxPath - 7, "a");
+TEST_F(WritePassTest, LongestTargetPathThatStillFitsIsWritten) {
+  const std::string path = MakeLongFolder(dir_.path(), kMaxPath - 7, "a");
   engine_.SetTargetPath(path.c_str());
   Prepare(1, true, true);
-  LanguageGuard lang(kEnglish);
-  EXPECT_FALSE(engine_.WritePass());  // the folder does not exist
-  EXPECT_EQ(platform_.Calls(), "create-fail 1");
+  EXPECT_FALSE(engine_.WritePass());
+  EXPECT_EQ(platform_.Calls(), "create 1, flush 1, close 1");
   EXPECT_EQ(std::string(engine_.FileName()), path + "/1.kvx");
-  EXPECT_EQ(engine_.ErrorText().rfind("Error creating file '", 0), 0u);
+  EXPECT_EQ(FileSizeOf(path + "/1.kvx"), kMiB);
 }
 
-TEST_F(WritePassTest, TooLongTargetWithUmlautsIsCutOnACharacterBoundary) {
-  const std::string path = LongPath(dir_.path(), kMaxPath + 100, "ä");
+TEST_F(WritePassTest, TooLongTargetWithUmlautsIsShortenedOnCharacterBoundaries) {
+  const std::string path = MakeLongFolder(dir_.path(), kMaxPath - 5, "ä");
   engine_.SetTargetPath(path.c_str());
   Prepare(1, true, true);
   LanguageGuard lang(kEnglish);
-  EXPECT_FALSE(engine_.WritePass());
-  const std::string text = engine_.ErrorText();
-  const std::string full =
-      "Error: The path of the target folder '" + path + "' is too long for the test files.";
-  EXPECT_EQ(full.compare(0, text.size(), text), 0);
+  const std::string text = RenderError(engine_.WritePass());
   // 999 characters, fewer bytes than the ä take, and no half character.
-  size_t chars = 0;
-  for (unsigned char c : text) chars += (c & 0xC0) != 0x80;
-  EXPECT_EQ(chars, 999u);
-  EXPECT_NE(static_cast<unsigned char>(text.back()), 0xC3);
+  EXPECT_EQ(CountChars(text), 999u);
+  EXPECT_TRUE(IsValidUtf8(text)) << text;
+  EXPECT_TRUE(text.ends_with("' is too long for the test files.\r\n")) << text;
   EXPECT_EQ(platform_.Calls(), "");
 }
 

@@ -50,16 +50,28 @@ class TestPlatform final : public Platform {
   int64_t Counter() override { return virtual_clock_ ? now_ms_.load() : real_.Counter(); }
   int64_t CounterFrequency() override { return virtual_clock_ ? 1000 : real_.CounterFrequency(); }
 
-  bool CreateNew(const char* path, FileHandle* file, ErrorCode* error) override {
-    return real_.CreateNew(path, file, error);
+  bool OpenFolder(const char* path, FolderHandle* folder, ErrorCode* error) override {
+    return real_.OpenFolder(path, folder, error);
   }
-  bool OpenExisting(const char* path, FileHandle* file, ErrorCode* error) override {
-    return real_.OpenExisting(path, file, error);
+  void CloseFolder(FolderHandle folder) override { real_.CloseFolder(folder); }
+  bool FolderStillAt(FolderHandle folder, const char* path) override {
+    return real_.FolderStillAt(folder, path);
+  }
+  bool CreateNew(FolderHandle folder, const char* name, FileHandle* file,
+                 ErrorCode* error) override {
+    return real_.CreateNew(folder, name, file, error);
+  }
+  bool OpenExisting(FolderHandle folder, const char* name, FileHandle* file,
+                    ErrorCode* error) override {
+    return real_.OpenExisting(folder, name, file, error);
   }
   bool Flush(FileHandle file, ErrorCode* error) override { return real_.Flush(file, error); }
   bool Close(FileHandle file, ErrorCode* error) override { return real_.Close(file, error); }
   uint64_t FileSize(FileHandle file) override { return real_.FileSize(file); }
-  bool AnyEntryMatches(const char* pattern) override { return real_.AnyEntryMatches(pattern); }
+  bool ForEachEntry(FolderHandle folder,
+                    const std::function<bool(const char* name)>& visit) override {
+    return real_.ForEachEntry(folder, visit);
+  }
   void RaiseThreadPriority() override { real_.RaiseThreadPriority(); }
   std::string ErrorText(ErrorCode error) override { return real_.ErrorText(error); }
   bool IsDiskFull(ErrorCode error) override { return real_.IsDiskFull(error); }

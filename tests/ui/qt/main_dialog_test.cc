@@ -89,7 +89,11 @@ struct StartCase {
 constexpr const char* kClean = "Keine Testdaten vorhanden.";
 constexpr TestFile kNoFile = {nullptr, 0};
 constexpr StartCase kStartCases[] = {
-    {"zero size, not refreshed", 1000, 1000, kNoFile, {"notes.kvx", 1}, true, "", false, 0,
+    // Any "*.kvx" that turns up refuses a write before the size is looked at.
+    {"stray file appeared", 1000, 1000, kNoFile, {"notes.kvx", 1}, true, "", false, 0,
+     "Schreiben nicht möglich, weil Dateien existieren.", MessageIcon::kError, false, 0,
+     kDeleteGerman, nullptr},
+    {"zero size, not refreshed", 1000, 1000, kNoFile, {"notes.txt", 1}, true, "", false, 0,
      "Datenmenge darf nicht 0 sein!", MessageIcon::kError, false, 0, kClean, nullptr},
     {"zero size in English", 1000, 1000, kNoFile, kNoFile, true, "", false, 1,
      "Data volume must not be zero!", MessageIcon::kError, false, 0, "No existing test data.",
