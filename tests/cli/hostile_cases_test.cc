@@ -302,16 +302,22 @@ TEST(HostileCases, TheJsonResultNeverOverwritesTestData) {
 
 TEST(HostileCases, TargetsThatCannotHoldTestFiles) {
   TempDir dir;
-  // 4085 bytes leave no room for the longest test file names; 4094 is the
-  // longest path there is.
-  for (const size_t length : {size_t{4085}, size_t{4094}}) {
+  // A run of 1 MByte names one file, "/1.kvx": 4089 bytes leave room for it
+  // and the terminator, 4090 do not; 4094 is the longest path there is.
+  {
+    const std::string target = MakeDeepFolder(dir.File("deep4089"), 4089);
+    const CliRun run = RunCli({"test", target, "--size", "1"});
+    EXPECT_EQ(run.exit_code, 0) << run.err << run.out;
+    EXPECT_EQ(ListDir(target), std::vector<std::string>{"1.kvx"});
+  }
+  for (const size_t length : {size_t{4090}, size_t{4094}}) {
     SCOPED_TRACE("path of " + std::to_string(length) + " bytes");
     const std::string target = MakeDeepFolder(dir.File("deep" + std::to_string(length)), length);
     ASSERT_EQ(target.size(), length);
     const CliRun run = RunCli({"test", target, "--size", "1"});
     EXPECT_EQ(run.exit_code, 3) << run.err << run.out;
-    // Whole: the path in it and the end of the sentence after it.
-    ExpectHas(run.err, {target});
+    // Whole: the path gives way in its middle, the sentence keeps its end.
+    ExpectHas(run.err, {"'" + target.substr(0, 200), target.substr(target.size() - 200) + "'"});
     EXPECT_THAT(run.err, EndsWith("is too long for the test files.\n"));
     EXPECT_EQ(ListDir(target), std::vector<std::string>{});
   }
@@ -345,7 +351,7 @@ TEST(HostileCases, RefusalsWriteAJsonResult) {
       {kEmpty, {"test", "DIR", "--size", "9999999999999"}, "Not enough space available!"},
       {kEmpty, {"test", "DIR/missing", "--size", "1"}, "does not exist"},
       {kEmpty, {"verify", "DIR/missing"}, "does not exist"},
-      {kStrayFile, {"test", "DIR/notes.kvx"}, "not a folder"},
+      {kStrayFile, {"test", "DIR/notes.kvx"}, "Not a directory"},
       {kEmpty, {"verify", "DIR"}, "No existing test data."},
   };
   for (const Case& c : cases) {
