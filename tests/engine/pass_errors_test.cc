@@ -49,6 +49,12 @@ constexpr const char* kPartialEn =
 constexpr const char* kPartialDe =
     "Fehler: Größe der Datei '%s' ist kein Vielfaches von 1048576 Byte.\r\n"
     "Möglicherweise liegen Fehler im Dateisystem vor.\r\n";
+constexpr const char* kGoneEn =
+    "Error: The target folder '%s' is no longer available.\r\n"
+    "The medium may have been removed or unmounted.\r\n";
+constexpr const char* kGoneDe =
+    "Fehler: Der Zielordner '%s' ist nicht mehr verfügbar.\r\n"
+    "Möglicherweise wurde der Datenträger entfernt oder ausgehängt.\r\n";
 constexpr const char* kMismatchEn =
     "Something is wrong here: %s MByte of test data expected,\r\n"
     "but only %s found!\r\n"
@@ -75,8 +81,10 @@ struct PassError {
   uint64_t extra_bytes = 0;
   const char* folder = nullptr;
   size_t short_read = 0;
+  // From this check of the target on (from 1), its path leads elsewhere.
+  uint64_t gone_from_check = 0;
   // The message: formats whose "%s" take args in order ("#n": the path of
-  // n.kvx), and the code of the system part (0: none).
+  // n.kvx, "DIR": the target), and the code of the system part (0: none).
   const char* english;
   const char* german;
   std::vector<std::string> args;
@@ -147,6 +155,12 @@ const PassError kCases[] = {
      .german = kFullDe, .args = {"1026", "1024"},
      .calls = "create 1, flush 1, close 1, create-fail 2",
      .passes = "write 1024 ended, verify 0 none, total 2052, passes 0", .files = "1.kvx=0"},
+    // The medium went away after the first file: nothing is created under
+    // the target's path, wherever it leads now.
+    {.name = "MediumGoneBeforeTheSecondFile", .size_mb = 1025, .discard = true,
+     .gone_from_check = 2, .english = kGoneEn, .german = kGoneDe, .args = {"DIR"},
+     .calls = "create 1, flush 1, close 1",
+     .passes = "write 1024 ended, verify 0 none, total 2050, passes 0", .files = "1.kvx=0"},
     // A free space that could not be queried is all ones, printed signed.
     {.name = "UnknownFreeSpacePrintsMinusOne", .size_mb = 0,
      .faults = {{"write 1:2", kEnospc}}, .discard = true, .fail_volume_query = true,
@@ -181,6 +195,10 @@ const PassError kCases[] = {
     {.name = "ShortReadIsNotExamined", .write = false, .size_mb = 2, .blocks = {2},
      .short_read = 4096, .english = kPartialEn, .german = kPartialDe, .args = {"#1"},
      .calls = "open 1, close 1", .passes = "write 0 none, verify 0 ended, total 2, passes 1"},
+    {.name = "MediumGoneBeforeTheSecondFileIsRead", .write = false, .size_mb = 2,
+     .blocks = {1, 1}, .gone_from_check = 2, .english = kGoneEn, .german = kGoneDe,
+     .args = {"DIR"}, .calls = "open 1, close 1",
+     .passes = "write 0 none, verify 1 ended, total 2, passes 1", .sectors = "2048 0 0 0 0"},
     {.name = "NoFirstFile", .write = false, .size_mb = 500, .english = kMismatchEn,
      .german = kMismatchDe, .args = {"500", "0"}, .calls = "open-fail 1",
      .passes = "write 0 none, verify 0 ended, total 500, passes 1"},
@@ -210,7 +228,9 @@ class PassErrorTest : public EngineTest, public ::testing::WithParamInterface<Pa
   // The format with its "%s" replaced by the values, in order.
   std::string Fill(std::string text, const std::vector<std::string>& args) const {
     for (const std::string& arg : args) {
-      const std::string value = arg[0] == '#' ? File(std::stoull(arg.substr(1))) : arg;
+      const std::string value = arg == "DIR"   ? dir_.path()
+                                : arg[0] == '#' ? File(std::stoull(arg.substr(1)))
+                                                : arg;
       text.replace(text.find("%s"), 2, value);
     }
     return text;
@@ -244,6 +264,8 @@ TEST_P(PassErrorTest, MessageInBothLanguagesAndTheStateLeft) {
     if (c.write) Reset();
     for (const auto& [event, code] : c.faults) platform_.fail[event] = code;
     platform_.events.clear();
+    platform_.folder_checks = 0;
+    platform_.gone_from_check = c.gone_from_check;
     Prepare(c.size_mb, c.write, true);
     const RunError error = c.write ? engine_.WritePass() : engine_.VerifyPass();
     EXPECT_TRUE(error);

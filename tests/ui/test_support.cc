@@ -51,7 +51,7 @@ bool TestPlatform::Read(FileHandle file, void* data, size_t size, size_t* got,
 }
 
 bool TestPlatform::VolumeSpace(const char* path, uint64_t* free_to_caller, uint64_t* total) {
-  if (!real_.VolumeSpace(path, free_to_caller, total)) return false;
+  if (fail_volume_.load() || !real_.VolumeSpace(path, free_to_caller, total)) return false;
   if (capacity_mb_.load() != 0) {
     *free_to_caller = free_mb_.load() * kMiB;
     *total = capacity_mb_.load() * kMiB;

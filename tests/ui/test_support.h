@@ -34,6 +34,8 @@ class TestPlatform final : public Platform {
     free_mb_ = free_mb;
     capacity_mb_ = capacity_mb;
   }
+  // Every volume query fails, as for a medium the system cannot read.
+  void FailVolumeQuery(bool fail) { fail_volume_ = fail; }
 
   // Holds the worker inside its n-th block write (or read) of this platform,
   // counted from 1, before the block reaches the file, until Release.
@@ -89,6 +91,7 @@ class TestPlatform final : public Platform {
   std::atomic<int64_t> now_ms_{1000};
   std::atomic<uint64_t> free_mb_{0};
   std::atomic<uint64_t> capacity_mb_{0};  // 0: the real volume's figures
+  std::atomic<bool> fail_volume_{false};
   std::atomic<uint64_t> writes_{0};
   std::atomic<uint64_t> reads_{0};
   std::atomic<uint64_t> hold_write_{0};
