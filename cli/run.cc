@@ -4,7 +4,6 @@
 
 #include <cctype>
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 

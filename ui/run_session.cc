@@ -40,11 +40,6 @@ bool RunSession::WaitForEnd(std::chrono::milliseconds timeout) {
   return m_endedCv.wait_for(lock, timeout, [this] { return m_ended; });
 }
 
-bool RunSession::Ended() const {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_ended;
-}
-
 void RunSession::Finish() {
   if (m_finished) return;
   m_finished = true;

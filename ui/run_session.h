@@ -44,7 +44,6 @@ class RunSession {
 
   // Waits at most timeout for the end of the run; true once it has ended.
   bool WaitForEnd(std::chrono::milliseconds timeout);
-  bool Ended() const;
 
   // --- While the run goes on ---
   RunStatus Status() const { return m_engine.CopyStatus(); }
@@ -76,7 +75,7 @@ class RunSession {
 
  private:
   CTestEngine& m_engine;
-  mutable std::mutex m_mutex;  // guards m_ended between the worker and the front end
+  std::mutex m_mutex;  // guards m_ended between the worker and the front end
   std::condition_variable m_endedCv;
   bool m_ended = false;
 
