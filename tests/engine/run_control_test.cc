@@ -103,6 +103,8 @@ struct RunCase {
   const char* passes;
   const char* sectors;
   uint64_t opens;  // of 1.kvx for reading
+  uint64_t free_mb = 100;
+  uint64_t gone_from_check = 0;  // the target's path leads elsewhere from this check on
 };
 
 const RunCase kRuns[] = {
@@ -125,6 +127,11 @@ const RunCase kRuns[] = {
      "write 99 ended, verify 99 ended, total 198, passes 1", "202752 0 0 0 0", 1},
     {"FullMediumBeyondTheAllowance", 0, true, true, "write 1:98", kEnospc, 0, 0, true,
      "write 98 ended, verify 0 none, total 200, passes 0", "0 0 0 0 0", 0},
+    // Nothing written and nothing read is no pass, however it came about.
+    {"NothingToTest", 0, true, true, "", 0, 0, 0, true,
+     "write 0 none, verify 0 none, total 0, passes 0", "0 0 0 0 0", 0, 0},
+    {"MediumGoneBetweenThePasses", 3, true, true, "", 0, 0, 0, true,
+     "write 3 ended, verify 0 ended, total 6, passes 1", "0 0 0 0 0", 0, 100, 2},
 };
 
 void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
@@ -134,7 +141,8 @@ class RunOutcomeTest : public EngineTest, public ::testing::WithParamInterface<R
 TEST_P(RunOutcomeTest, NotifiesOnceWithItsTextInPlace) {
   const RunCase& c = GetParam();
   if (*c.fault) platform_.fail[c.fault] = c.code;
-  platform_.volume = {{100 * kMiB, 100 * kMiB}};
+  platform_.volume = {{c.free_mb * kMiB, 100 * kMiB}};
+  platform_.gone_from_check = c.gone_from_check;
   platform_.on_write = [this, c](const IoInfo& info) {
     if (info.nth == c.abort_at_write) engine_.RequestAbort();
   };
