@@ -53,6 +53,20 @@ nlohmann::ordered_json ErrorDetail(const RunError& error) {
   return detail;
 }
 
+// How the reads reached the medium; null when nothing was read.
+nlohmann::ordered_json CacheBypassName(bool verified, CacheBypass bypass) {
+  if (!verified) return nullptr;
+  switch (bypass) {
+    case CacheBypass::kDirect:
+      return "direct";
+    case CacheBypass::kFlushed:
+      return "flushed";
+    case CacheBypass::kNotGuaranteed:
+      return "not_guaranteed";
+  }
+  return "not_guaranteed";
+}
+
 }  // namespace
 
 int ExitCodeFor(Outcome outcome) {
@@ -65,6 +79,8 @@ int ExitCodeFor(Outcome outcome) {
       return kExitError;
     case Outcome::kAborted:
       return kExitAborted;
+    case Outcome::kUnconfirmed:
+      return kExitUnconfirmed;
   }
   return kExitError;
 }
@@ -79,6 +95,8 @@ const char* OutcomeName(Outcome outcome) {
       return "error";
     case Outcome::kAborted:
       return "aborted";
+    case Outcome::kUnconfirmed:
+      return "unconfirmed";
   }
   return "error";
 }
@@ -124,6 +142,7 @@ nlohmann::ordered_json BuildResultJson(const RunResult& result) {
       {"error", PlainText(result.error_text)},
       {"error_detail", ErrorDetail(result.error)},
       {"warning", PlainText(result.warning_text)},
+      {"cache_bypass", CacheBypassName(s.m_verifyStarted, s.m_cacheBypass)},
       {"write",
        PassJson(s.m_writeStarted, s.m_mbWritten, s.m_writeStart, s.m_writeLast, s.m_frequency)},
       {"verify",

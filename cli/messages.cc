@@ -57,14 +57,6 @@ std::string StillStoppingText() {
 
 std::string AbortedText() { return LangText("Test aborted.", "Test abgebrochen."); }
 
-std::string CachedIoText() {
-  return LangText(
-      "Note: the file system refused direct I/O; the test data was flushed and dropped "
-      "from the cache before it was read back.",
-      "Hinweis: Das Dateisystem lehnte direkte Ein-/Ausgabe ab; die Testdaten wurden vor "
-      "dem Zurücklesen auf den Datenträger geschrieben und aus dem Cache entfernt.");
-}
-
 std::string PassNumberText(uint64_t pass) {
   return FormatText(999, LangText("pass %llu", "Durchgang %llu"), Ull(pass));
 }

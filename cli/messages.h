@@ -17,7 +17,6 @@ std::string JsonIsTestDataText(const std::string& path);
 std::string StopRequestedText();
 std::string StillStoppingText();
 std::string AbortedText();
-std::string CachedIoText();
 
 // Progress line vocabulary besides the pass captions.
 std::string PassNumberText(uint64_t pass);

@@ -230,7 +230,10 @@ int RunTestOrVerify(CTestEngine& engine, const Options& options, Console& consol
     report_stream << ToLf(session.Report().text) << std::flush;
   else
     PrintLine(console.err, AbortedText());
-  if (session.UsedCachedIo()) PrintLine(console.err, CachedIoText());
+  // Beside the report, on the same stream: a result that is not confirmed
+  // must not be read without it.
+  const std::string note = ReadBackNote(status);
+  if (!note.empty()) report_stream << ToLf(note) << std::flush;
 
   int exit_code = ExitCodeFor(session.GetOutcome());
   if (!json.Write(BuildResultJson(ResultOf(session)), console.out)) {

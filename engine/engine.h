@@ -69,7 +69,6 @@ class CTestEngine {
   RunStatus CopyStatus() const;
   // The counter the status timestamps come from, for estimates made now.
   int64_t Counter() { return m_platform.Counter(); }
-  bool UsedCachedIo() { return m_platform.UsedCachedIo(); }
 
   // --- Test data scan (user-interface thread, between runs) ---
   uint64_t ScanTestData();  // MByte of regular test data, or kIrregularTestFiles

@@ -23,6 +23,7 @@ void CTestEngine::PrepareRun() {
     m_status.m_mbVerified = 0;
     m_status.m_mbWritten = 0;
     m_status.m_verifyPasses = 0;
+    m_status.m_cacheBypass = CacheBypass::kDirect;
   }
   if (SizeMB() == 0) {
     m_useAllSpace = true;

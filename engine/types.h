@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/platform.h"
+
 namespace kalvex {
 
 constexpr uint64_t kBlockSize = 1048576;         // one TestBlock, the unit of I/O
@@ -54,6 +56,8 @@ struct RunStatus {
   uint64_t m_aliasedCount = 0;
   FirstError m_firstError;
   uint64_t m_verifyPasses = 0;  // verify passes begun in this run
+  // How the reads of the current verify pass reached the medium.
+  CacheBypass m_cacheBypass = CacheBypass::kDirect;
 };
 
 }  // namespace kalvex

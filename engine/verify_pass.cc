@@ -9,8 +9,12 @@
 namespace kalvex {
 
 RunError CTestEngine::VerifyPass() {
+  // Before the pass's clock starts: emptying caches may take a while.
+  const CacheBypass bypass =
+      m_folder != kNoFolder ? m_platform.PrepareToRead(m_folder) : CacheBypass::kNotGuaranteed;
   {
     std::lock_guard<std::mutex> guard(m_lock);
+    m_status.m_cacheBypass = bypass;
     m_status.m_verifying = true;
     m_status.m_verifyStarted = true;
     ++m_status.m_verifyPasses;

@@ -22,6 +22,14 @@ constexpr FolderHandle kNoFolder = -1;
 // The platform's own error code (errno on POSIX, GetLastError on Windows).
 using ErrorCode = uint32_t;
 
+// How far the reads of a verify pass are known to come from the medium
+// itself, worst first is the larger value.
+enum class CacheBypass {
+  kDirect,         // the reads bypass every cache of the system on their own
+  kFlushed,        // the caches between the files and the medium were emptied
+  kNotGuaranteed,  // a cache may still answer; the medium must be reconnected
+};
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -81,10 +89,13 @@ class Platform {
   virtual bool IsDiskFull(ErrorCode error) = 0;
   virtual bool IsNotFound(ErrorCode error) = 0;
 
-  // True once any test file had to be opened without bypassing the file cache
-  // (the file system refused direct I/O); the platform then flushes and drops
-  // the cached pages itself so that reads still come from the medium.
-  virtual bool UsedCachedIo() = 0;
+  // Called before every verify pass, when no test file is open: makes sure
+  // that the reads of the test files in folder come from the medium and not
+  // from a cache on the way, as far as the system allows, and says how far
+  // that is. A file system served by a program of its own (FUSE) reads the
+  // medium through the system's cache of the whole device; a file system
+  // that refuses direct I/O keeps the files' pages in its cache.
+  virtual CacheBypass PrepareToRead(FolderHandle folder) = 0;
 };
 
 // The implementation for the system this program was built for.

@@ -151,4 +151,29 @@ FinalReport BuildFinalReport(const RunStatus& status, const std::string& error,
   return report;
 }
 
+std::string ReadBackNote(const RunStatus& status) {
+  if (!status.m_verifyStarted) return std::string();
+  switch (status.m_cacheBypass) {
+    case CacheBypass::kDirect:
+      return std::string();
+    case CacheBypass::kFlushed:
+      return LangText(
+          "Note: This file system does not let Kalvex read past the system's caches by\r\n"
+          "itself; Kalvex emptied those caches before reading the test data back.\r\n",
+          "Hinweis: Dieses Dateisystem lässt Kalvex nicht selbst an den Zwischenspeichern\r\n"
+          "des Systems vorbei lesen; Kalvex hat sie vor dem Zurücklesen geleert.\r\n");
+    case CacheBypass::kNotGuaranteed:
+      return LangText(
+          "Attention: Kalvex could not make sure that the test data came back from the\r\n"
+          "medium itself and not from a cache on the way (for this file system that\r\n"
+          "needs administrator rights). A result without errors is not confirmed.\r\n"
+          "Unplug the medium, reconnect it, then run Verify.\r\n",
+          "Achtung: Kalvex konnte nicht sicherstellen, dass die Testdaten vom Datenträger\r\n"
+          "selbst und nicht aus einem Zwischenspeicher kamen (für dieses Dateisystem sind\r\n"
+          "dazu Administratorrechte nötig). Ein Ergebnis ohne Fehler ist nicht bestätigt.\r\n"
+          "Datenträger abziehen, wieder anschließen und dann Prüfen wählen.\r\n");
+  }
+  return std::string();
+}
+
 }  // namespace kalvex

@@ -21,6 +21,12 @@ std::optional<std::string> UpdateReport(const RunStatus& status, const std::stri
 // stands first.
 std::string NoErrorText(const RunStatus& status, const std::string& warning);
 
+// What the user must know about where the data read back came from: empty
+// when the reads went to the medium by themselves (or nothing was read); a
+// note when caches had to be emptied first; a warning, with what to do,
+// when a cache may still have answered. Lines end in "\r\n".
+std::string ReadBackNote(const RunStatus& status);
+
 // Speed lines for the passes that began, then the version line.
 std::string SpeedLines(const RunStatus& status);
 

@@ -9,6 +9,8 @@ Outcome ClassifyOutcome(const RunStatus& status, const std::string& error_text,
   if (status.m_firstError.taken) return Outcome::kFaulty;
   if (!error_text.empty()) return Outcome::kError;
   if (abort_requested || status.m_abort) return Outcome::kAborted;
+  if (status.m_verifyStarted && status.m_cacheBypass == CacheBypass::kNotGuaranteed)
+    return Outcome::kUnconfirmed;
   return Outcome::kOk;
 }
 
@@ -49,7 +51,6 @@ void RunSession::Finish() {
   m_error = m_engine.Error();
   m_warningText = m_engine.WarningText();
   m_sizeMB = m_engine.SizeMB();
-  m_usedCachedIo = m_engine.UsedCachedIo();
   m_outcome = ClassifyOutcome(m_status, m_errorText, m_engine.AbortRequested());
   m_report = BuildFinalReport(m_status, m_errorText, m_warningText);
 }

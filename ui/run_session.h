@@ -22,8 +22,10 @@ namespace kalvex {
 
 // How a finished run ended. Faulty sectors decide first: once a verify pass
 // has seen one, the medium is known to be bad, whether the run then went on
-// to an error or was stopped. An error comes next, then the abort.
-enum class Outcome { kOk, kFaulty, kError, kAborted };
+// to an error or was stopped. An error comes next, then the abort. A run
+// without any of these whose reads may have come from a cache rather than
+// from the medium is not confirmed: it must never look like a clean pass.
+enum class Outcome { kOk, kFaulty, kError, kAborted, kUnconfirmed };
 
 Outcome ClassifyOutcome(const RunStatus& status, const std::string& error_text,
                         bool abort_requested);
@@ -69,9 +71,6 @@ class RunSession {
   // was tested.
   bool ShowsReport() const { return m_outcome != Outcome::kAborted; }
   const FinalReport& Report() const { return m_report; }
-  // Reads were not guaranteed to bypass the file cache on their own; the
-  // platform flushed and dropped the cached pages instead.
-  bool UsedCachedIo() const { return m_usedCachedIo; }
 
  private:
   CTestEngine& m_engine;
@@ -87,7 +86,6 @@ class RunSession {
   uint64_t m_sizeMB = 0;
   Outcome m_outcome = Outcome::kOk;
   FinalReport m_report;
-  bool m_usedCachedIo = false;
 };
 
 }  // namespace kalvex

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/posix/cache_bypass.h"
 
 namespace kalvex {
 
@@ -204,7 +205,9 @@ class PosixPlatform final : public Platform {
 
   bool IsDiskFull(ErrorCode error) override { return error == ENOSPC; }
   bool IsNotFound(ErrorCode error) override { return error == ENOENT; }
-  bool UsedCachedIo() override { return m_usedCachedIo.load(); }
+  CacheBypass PrepareToRead(FolderHandle folder) override {
+    return posix::PrepareToRead(static_cast<int>(folder));
+  }
 
  private:
   bool Open(FolderHandle folder, const char* name, int flags, FileHandle* file,
@@ -233,10 +236,7 @@ class PosixPlatform final : public Platform {
       return false;
     }
     *file = fd;
-    if (cached) {
-      m_usedCachedIo.store(true);
-      *file |= kCachedBit;
-    }
+    if (cached) *file |= kCachedBit;
     return true;
   }
 
@@ -261,8 +261,6 @@ class PosixPlatform final : public Platform {
     struct stat st;
     return fstat(fd, &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
   }
-
-  std::atomic<bool> m_usedCachedIo{false};
 };
 
 }  // namespace

@@ -59,6 +59,7 @@ TEST(BuildResultJsonTest, FaultyRunWithAllFieldsInTheirOrder) {
   s.m_corruptedSectors = 498;
   s.m_aliasedCount = 250;
   s.m_firstError = {true, 0x123458, 0x12345, 0xfedcba9876543210};
+  s.m_cacheBypass = CacheBypass::kFlushed;
   result.error_text = "Error reading file x.\r\n(Input/output error Code 5)\r\n";
   result.error.kind = ErrorKind::kRead;
   result.error.path = "/m/x";
@@ -75,7 +76,7 @@ TEST(BuildResultJsonTest, FaultyRunWithAllFieldsInTheirOrder) {
             R"x("error":"Error reading file x.\n(Input/output error Code 5)",)x"
             R"("error_detail":{"kind":"read","path":"/m/x","offset":2097152,"system_code":5,)"
             R"("system_text":"Input/output error"},)"
-            R"("warning":"Warning: Only 100 of 7600 MByte tested.",)"
+            R"("warning":"Warning: Only 100 of 7600 MByte tested.","cache_bypass":"flushed",)"
             R"("write":{"mbyte":100,"seconds":4.0,"mbyte_per_s":25.0},)"
             R"("verify":{"mbyte":100,"seconds":2.5,"mbyte_per_s":40.0}})");
 }
@@ -87,8 +88,8 @@ TEST(BuildResultJsonTest, NothingStartedGivesNulls) {
   EXPECT_EQ(BuildResultJson(result).dump(),
             R"({"outcome":"aborted","size_mbyte":5,"verify_passes":0,)"
             R"("sectors":{"ok":0,"overwritten":0,"slightly_changed":0,"corrupted":0,"aliased":0},)"
-            R"("first_error":null,"error":null,"error_detail":null,"warning":null,"write":null,)"
-            R"("verify":null})");
+            R"("first_error":null,"error":null,"error_detail":null,"warning":null,)"
+            R"("cache_bypass":null,"write":null,"verify":null})");
 }
 
 TEST(BuildResultJsonTest, OffsetsBeyond32BitsAndNoElapsedTime) {

@@ -46,6 +46,8 @@ class FaultPlatform final : public Platform {
   // From the n-th check on (counted from 1) the target's path no longer
   // leads to the run's folder, as after an unmount; 0: never.
   uint64_t gone_from_check = 0;
+  // What PrepareToRead answers; none: the real system's answer.
+  std::optional<CacheBypass> cache_bypass;
   std::optional<std::string> error_text;  // the system's text for every code
   std::optional<int64_t> frequency;
   std::optional<int64_t> next_counter;  // Counter() then counts up from here
@@ -57,6 +59,7 @@ class FaultPlatform final : public Platform {
   std::vector<uint64_t> first_words;  // word 0 of every block written
   uint64_t writes = 0, reads = 0;     // successful ones, discarded writes included
   uint64_t folder_checks = 0;         // FolderStillAt calls
+  uint64_t prepared_reads = 0;        // PrepareToRead calls
   // The events but the successful block writes and reads, joined by ", ".
   std::string Calls() const;
   uint64_t Count(const std::string& event) const;
@@ -95,7 +98,10 @@ class FaultPlatform final : public Platform {
   }
   bool IsDiskFull(ErrorCode error) override { return m_real.IsDiskFull(error); }
   bool IsNotFound(ErrorCode error) override { return m_real.IsNotFound(error); }
-  bool UsedCachedIo() override { return m_real.UsedCachedIo(); }
+  CacheBypass PrepareToRead(FolderHandle folder) override {
+    ++prepared_reads;
+    return cache_bypass ? *cache_bypass : m_real.PrepareToRead(folder);
+  }
 
  private:
   struct OpenFile {

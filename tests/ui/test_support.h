@@ -78,7 +78,7 @@ class TestPlatform final : public Platform {
   std::string ErrorText(ErrorCode error) override { return real_.ErrorText(error); }
   bool IsDiskFull(ErrorCode error) override { return real_.IsDiskFull(error); }
   bool IsNotFound(ErrorCode error) override { return real_.IsNotFound(error); }
-  bool UsedCachedIo() override { return real_.UsedCachedIo(); }
+  CacheBypass PrepareToRead(FolderHandle folder) override { return real_.PrepareToRead(folder); }
 
  private:
   void Hold(std::atomic<uint64_t>& at, uint64_t n);
