@@ -4,6 +4,7 @@
 
 #include "engine/language.h"
 #include "engine/text_format.h"
+#include "kalvex_version.h"
 #include "report/units.h"
 
 namespace kalvex {
@@ -58,7 +59,9 @@ constexpr const char* kNoErrorLongGerman =
 constexpr const char* kNoErrorShortEnglish = "%sFinished, no error occurred.\r\n";
 constexpr const char* kNoErrorShortGerman = "%sFertig, kein Fehler aufgetreten.\r\n";
 
-constexpr const char* kVersionLine = "Kalvex v1.4\r\n";
+// Unlike the "version 1.3" line inside the full report, which is part of a
+// fixed text, this line names the build that wrote the report.
+constexpr const char* kVersionLine = "Kalvex v" KALVEX_VERSION_SHORT "\r\n";
 
 
 const char* Plural(uint64_t count) { return count == 1 ? "" : LangText("s", "en"); }

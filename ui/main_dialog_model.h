@@ -11,6 +11,7 @@
 #include <string>
 
 #include "engine/engine.h"
+#include "kalvex_version.h"
 #include "ui/start_decision.h"
 #include "ui/target_info.h"
 
@@ -71,7 +72,8 @@ constexpr const char* kMessageTitle = "Kalvex";
 namespace about_texts {
 constexpr const char* kTitle = "Info über Kalvex";
 constexpr const char* kMenuEntry = "&Info über Kalvex...";
-constexpr const char* kProductLine = "Kalvex Version 1.4, Kalvex-Team <kalvex@example.org>";
+constexpr const char* kProductLine =
+    "Kalvex Version " KALVEX_VERSION_SHORT ", Kalvex-Team <kalvex@example.org>";
 constexpr const char* kRightsLine = "© 2026 Kalvex-Team. Alle Rechte vorbehalten.";
 constexpr const char* kIconLine = "Icondesign: Kalvex-Team";
 constexpr const char* kOk = "OK";

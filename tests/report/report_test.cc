@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "kalvex_version.h"
 #include "tests/support/support.h"
 
 namespace kalvex::testing {
@@ -117,10 +118,13 @@ const std::string kWarning = "Warning: Only 1024 of 2048 MByte tested.\r\n";
 const std::string kWarningGerman = "Achtung: Nur 1024 von 2048 MByte getestet.\r\n";
 const std::string kError =
     "Error writing file /media/stick/2.kvx\r\n(No space left on device Code 28)\r\n";
+// The line after the speeds names the build, so it follows the project
+// version instead of being written out here.
+const std::string kVersionLine = std::string("Kalvex v") + kVersionShort + "\r\n";
 const std::string kWorkedSpeeds =
-    "Writing speed: 10.0 MByte/s\r\nReading speed: 20.0 MByte/s\r\nKalvex v1.4\r\n";
+    "Writing speed: 10.0 MByte/s\r\nReading speed: 20.0 MByte/s\r\n" + kVersionLine;
 const std::string kCleanSpeeds =
-    "Writing speed: 10.0 MByte/s\r\nReading speed: 25.0 MByte/s\r\nKalvex v1.4\r\n";
+    "Writing speed: 10.0 MByte/s\r\nReading speed: 25.0 MByte/s\r\n" + kVersionLine;
 
 std::string Repeat(const std::string& piece, size_t times) {
   std::string out;
@@ -142,17 +146,17 @@ TEST(FinalReportTest, TextAndColourOfTheBoxAtTheEnd) {
       {"worked example", HalfCapacityMedium(), "", "", kEnglish, kWorkedEnglish + kWorkedSpeeds,
        true},
       {"worked example", HalfCapacityMedium(), "", "", kGerman,
-       kWorkedGerman + "Schreibrate: 10,0 MByte/s\r\nLeserate: 20,0 MByte/s\r\nKalvex v1.4\r\n",
+       kWorkedGerman + "Schreibrate: 10,0 MByte/s\r\nLeserate: 20,0 MByte/s\r\n" + kVersionLine,
        true},
       {"write and verify", CleanRun(true), "", "", kEnglish, kLongEnglish + kCleanSpeeds, false},
       {"write and verify", CleanRun(true), "", kWarningGerman, kGerman,
        kWarningGerman + kLongGerman +
-           "Schreibrate: 10,0 MByte/s\r\nLeserate: 25,0 MByte/s\r\nKalvex v1.4\r\n",
+           "Schreibrate: 10,0 MByte/s\r\nLeserate: 25,0 MByte/s\r\n" + kVersionLine,
        false},
       {"verify only", CleanRun(false), "", "", kEnglish,
-       kShortEnglish + "Reading speed: 25.0 MByte/s\r\nKalvex v1.4\r\n", false},
+       kShortEnglish + "Reading speed: 25.0 MByte/s\r\n" + kVersionLine, false},
       {"write error before verify", WriteFailed(), kError, kWarning, kEnglish,
-       kError + kWarning + "Writing speed: 30.0 MByte/s\r\nKalvex v1.4\r\n", true},
+       kError + kWarning + "Writing speed: 30.0 MByte/s\r\n" + kVersionLine, true},
       {"error during verify after faults", HalfCapacityMedium(), kError, "", kEnglish,
        kError + kWorkedEnglish + kWorkedSpeeds, true},
       // The report itself is bounded, the speed lines follow it.
@@ -256,7 +260,16 @@ TEST(NoErrorTextTest, WarningStandsFirstAndTheTextIsBounded) {
 
 TEST(SpeedLinesTest, OnlyTheVersionLineWithoutAPass) {
   LanguageGuard lang(kEnglish);
-  EXPECT_EQ(SpeedLines(RunStatus{}), "Kalvex v1.4\r\n");
+  EXPECT_EQ(SpeedLines(RunStatus{}), kVersionLine);
+}
+
+// The short form people see and the full one the tools print must be the
+// same release.
+TEST(VersionTest, ShortFormIsMajorDotMinorOfTheFullOne) {
+  const std::string major_minor =
+      std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor);
+  EXPECT_EQ(std::string(kVersionShort), major_minor);
+  EXPECT_EQ(std::string(kVersion), major_minor + "." + std::to_string(kVersionPatch));
 }
 
 }  // namespace

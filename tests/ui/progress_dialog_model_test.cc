@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "kalvex_version.h"
 #include "tests/ui/test_support.h"
 
 namespace kalvex {
@@ -111,7 +112,8 @@ TEST(ProgressDialogModel, FinishedRuns) {
     EXPECT_EQ(report.rfind(start, 0), 0u) << report;
     for (const std::string& part : run.present) EXPECT_NE(report.find(part), std::string::npos) << part;
     for (const std::string& part : run.absent) EXPECT_EQ(report.find(part), std::string::npos) << part;
-    EXPECT_TRUE(report.ends_with("Kalvex v1.4\r\n")) << report;
+    EXPECT_TRUE(report.ends_with("Kalvex v" KALVEX_VERSION_SHORT "\r\n"))
+        << report;
     EXPECT_EQ(model.ClipboardText(), report);
     // OK closes, with result 0.
     EXPECT_FALSE(model.CloseRequested());

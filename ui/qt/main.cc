@@ -4,13 +4,14 @@
 
 #include <QApplication>
 
+#include "kalvex_version.h"
 #include "ui/qt/app_icon.h"
 #include "ui/qt/main_dialog.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kalvex"));
-  QApplication::setApplicationVersion(QStringLiteral("1.4"));
+  QApplication::setApplicationVersion(QString::fromLatin1(kalvex::kVersion));
   QGuiApplication::setDesktopFileName(QStringLiteral("org.kalvex.Kalvex"));
   QApplication::setWindowIcon(kalvex::AppIcon());
 

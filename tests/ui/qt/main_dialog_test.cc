@@ -13,6 +13,7 @@
 #include <QTextCursor>
 #include <memory>
 
+#include "kalvex_version.h"
 #include "tests/ui/qt/qt_test_support.h"
 #include "tests/ui/test_support.h"
 #include "ui/qt/dialog_units.h"
@@ -382,7 +383,7 @@ class MainDialogTest : public QObject {
                                              "Fertig, kein Fehler aufgetreten.\n")));
     QVERIFY(report.contains(QStringLiteral("\nSchreibrate: ")));
     QVERIFY(report.contains(QStringLiteral("\nLeserate: ")));
-    QVERIFY(report.endsWith(QStringLiteral("Kalvex v1.4\n")));
+    QVERIFY(report.endsWith(QStringLiteral("Kalvex v" KALVEX_VERSION_SHORT "\n")));
     QVERIFY(!report.contains(QLatin1Char('\r')));
     QCOMPARE(clipboard, report);
     // Back in the main window: the run left its test data.
@@ -503,7 +504,7 @@ class MainDialogTest : public QObject {
     QCOMPARE(services_->modal_classes.size(), 2);
 
     QCOMPARE(titles, QStringList({"Info über Kalvex", "Info über Kalvex"}));
-    QVERIFY(lines[0].startsWith(QStringLiteral("Kalvex Version 1.4, ")));
+    QVERIFY(lines[0].startsWith(QStringLiteral("Kalvex Version " KALVEX_VERSION_SHORT ", ")));
     QVERIFY(lines[1].contains(QStringLiteral("2026")));
     QVERIFY(lines[2].startsWith(QStringLiteral("Icondesign: ")));
   }
