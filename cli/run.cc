@@ -164,8 +164,8 @@ int Refuse(const std::string& message, JsonSink& json, Console& console) {
 
 // Waits for the end of a started run, passing Ctrl-C on as an abort and
 // redrawing the live line once a second.
-void WaitForRun(RunSession& session, const Options& options, LiveLine& live, Console& console) {
-  InterruptGuard interrupts;
+void WaitForRun(RunSession& session, const InterruptGuard& interrupts, const Options& options,
+                LiveLine& live, Console& console) {
   int signals_handled = 0;
   Clock::time_point next_display = Clock::now() + kDisplayInterval;
   while (!session.WaitForEnd(kPollInterval)) {
@@ -219,7 +219,12 @@ int RunTestOrVerify(CTestEngine& engine, const Options& options, Console& consol
 
   RunSession session(engine);
   LiveLine live(console);
-  if (session.Start()) WaitForRun(session, options, live, console);
+  {
+    // Counted from before the first block: a signal must never find the
+    // run without its handler and end the process mid-block.
+    InterruptGuard interrupts;
+    if (session.Start()) WaitForRun(session, interrupts, options, live, console);
+  }
   session.Finish();
   const RunStatus& status = session.FinalStatus();
   live.Draw(session, status, options.endless ? status.m_verifyPasses : 0);
