@@ -7,6 +7,7 @@
 #include "cli/exit_codes.h"
 #include "cli/messages.h"
 #include "engine/language.h"
+#include "kalvex_version.h"
 #include "ui/start_decision.h"
 
 namespace kalvex::cli {
@@ -92,6 +93,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, int default_l
       "kalvex-cli"};
   app.require_subcommand(1);
   app.footer(kExitFooter);
+  app.set_version_flag("--version", std::string("kalvex-cli ") + kVersion,
+                       "Print the program's version and exit");
 
   CLI::App* test = app.add_subcommand(
       "test", "Write + Verify: write test files into TARGET, then read them back");

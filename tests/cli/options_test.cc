@@ -2,6 +2,7 @@
 // text, the three subcommands and every refusal.
 
 #include "cli/options.h"
+#include "kalvex_version.h"
 #include "ui/start_decision.h"
 
 #include <gmock/gmock.h>
@@ -134,6 +135,11 @@ TEST_F(OptionsTest, HelpIsNoError) {
   EXPECT_EQ(sub.exit_code, kExitOk);
   EXPECT_THAT(sub.out_text, HasSubstr("--endless"));
   EXPECT_THAT(sub.out_text, Not(HasSubstr("--size")));
+  // The version comes from the one place the build keeps it.
+  const ParseResult version = Parse({"--version"});
+  EXPECT_FALSE(version.options.has_value());
+  EXPECT_EQ(version.exit_code, kExitOk);
+  EXPECT_EQ(version.out_text, std::string("kalvex-cli ") + kVersion + "\n");
 }
 
 }  // namespace

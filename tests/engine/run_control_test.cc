@@ -306,6 +306,20 @@ TEST_F(RunControlTest, TwoWorkersOneAfterAnotherEachNotifyOnceTheFirstWithItsErr
 
 // --- The one full-size run: two test files on the real file system ---
 
+TEST_F(RunControlTest, EveryVerifyPassFirstMakesTheReadsReachTheMedium) {
+  platform_.cache_bypass = CacheBypass::kNotGuaranteed;
+  platform_.on_read = [this](const IoInfo& info, uint8_t*) {
+    if (info.pass == 3) engine_.RequestAbort();
+  };
+  Prepare(2, true, true, /*endless=*/true);
+  Run();
+  EXPECT_EQ(platform_.prepared_reads, 3u);  // one per pass, none for writing
+  EXPECT_EQ(Status().m_cacheBypass, CacheBypass::kNotGuaranteed);
+  // The next run starts from the best case again.
+  Prepare(2, false, true);
+  EXPECT_EQ(Status().m_cacheBypass, CacheBypass::kDirect);
+}
+
 TEST(RealMediumRun, WriteAndVerify1025MByte) {
   // A medium of its own: a run this large must never go to the machine's disk.
   TmpfsMount dir(1100 * kMiB);

@@ -274,3 +274,30 @@ TEST(VersionTest, ShortFormIsMajorDotMinorOfTheFullOne) {
 
 }  // namespace
 }  // namespace kalvex::testing
+
+namespace kalvex::testing {
+namespace {
+
+TEST(ReadBackNoteTest, SaysWhereTheDataReadBackCameFrom) {
+  RunStatus status;
+  status.m_cacheBypass = CacheBypass::kNotGuaranteed;
+  EXPECT_EQ(ReadBackNote(status), "");  // nothing was read
+  status.m_verifyStarted = true;
+  status.m_cacheBypass = CacheBypass::kDirect;
+  EXPECT_EQ(ReadBackNote(status), "");
+  for (const int language : {kEnglish, kGerman}) {
+    LanguageGuard lang(language);
+    status.m_cacheBypass = CacheBypass::kFlushed;
+    EXPECT_TRUE(ReadBackNote(status).starts_with(language == kEnglish ? "Note:" : "Hinweis:"));
+    status.m_cacheBypass = CacheBypass::kNotGuaranteed;
+    const std::string warning = ReadBackNote(status);
+    // It says what to do, and ends as every report line does.
+    EXPECT_NE(warning.find(language == kEnglish ? "Unplug the medium, reconnect it, then run Verify."
+                                                : "abziehen, wieder anschließen"),
+              std::string::npos);
+    EXPECT_TRUE(warning.ends_with("\r\n"));
+  }
+}
+
+}  // namespace
+}  // namespace kalvex::testing

@@ -159,6 +159,17 @@ TEST(ClassifyOutcomeTest, FaultsBeforeErrorsBeforeAbort) {
   EXPECT_EQ(ClassifyOutcome(status, "error", true), Outcome::kError);
   status.m_firstError.taken = true;
   EXPECT_EQ(ClassifyOutcome(status, "error", true), Outcome::kFaulty);
+  // Reads that may have come from a cache confirm nothing, but a fault
+  // found is a fault.
+  RunStatus read;
+  read.m_verifyStarted = true;
+  read.m_cacheBypass = CacheBypass::kNotGuaranteed;
+  EXPECT_EQ(ClassifyOutcome(read, "", false), Outcome::kUnconfirmed);
+  read.m_cacheBypass = CacheBypass::kFlushed;
+  EXPECT_EQ(ClassifyOutcome(read, "", false), Outcome::kOk);
+  read.m_cacheBypass = CacheBypass::kNotGuaranteed;
+  read.m_firstError.taken = true;
+  EXPECT_EQ(ClassifyOutcome(read, "", false), Outcome::kFaulty);
 }
 
 }  // namespace
