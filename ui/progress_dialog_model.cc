@@ -21,6 +21,7 @@ void ProgressDialogModel::Start(DoneNotifier done) {
   bar_ = 0;
   bar_state_ = BarState::kNormal;
   report_.clear();
+  note_.clear();
   error_shown_ = false;
   finished_ = false;
   close_requested_ = false;
@@ -67,6 +68,7 @@ void ProgressDialogModel::OnTestDone() {
   ApplyFigures(status);
   const FinalReport& final_report = session_.Report();
   report_ = final_report.text;
+  note_ = ReadBackNote(status);
   if (final_report.error_shown) error_shown_ = true;
 
   abort_caption_ = "OK";
@@ -104,6 +106,8 @@ std::string ProgressDialogModel::Caption(int id) const {
       return verify_.rate;
     case progress_ids::kReport:
       return report_;
+    case progress_ids::kNote:
+      return note_;
     default:
       return std::string();
   }

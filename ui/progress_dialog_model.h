@@ -28,6 +28,9 @@ constexpr int kVerifyRate = 1017;
 constexpr int kWriteGroup = 1026;
 constexpr int kVerifyGroup = 1027;
 constexpr int kCopy = 1028;
+// Beside the report, below the dialog's fixed controls: where the data read
+// back came from, when the user must know it. Shown only when it has a text.
+constexpr int kNote = 1029;
 }  // namespace progress_ids
 
 enum class BarState { kNormal, kError };
@@ -78,6 +81,9 @@ class ProgressDialogModel {
   BarState Bar() const { return bar_state_; }
   // The report box's text; lines end in "\r\n".
   const std::string& ReportText() const { return report_; }
+  // The note beside the report once the run is over (ReadBackNote); empty
+  // when there is nothing to say. Lines end in "\r\n".
+  const std::string& NoteText() const { return note_; }
   // The report shows a fault or an error: light red text background.
   bool ErrorShown() const { return error_shown_; }
   // The done notification has been handled.
@@ -106,6 +112,7 @@ class ProgressDialogModel {
   int bar_ = 0;
   BarState bar_state_ = BarState::kNormal;
   std::string report_;
+  std::string note_;
   bool error_shown_ = false;
   bool finished_ = false;
   bool timer_active_ = false;

@@ -36,6 +36,10 @@ class TestPlatform final : public Platform {
   }
   // Every volume query fails, as for a medium the system cannot read.
   void FailVolumeQuery(bool fail) { fail_volume_ = fail; }
+  // What PrepareToRead answers instead of the real system.
+  void SetCacheBypass(CacheBypass bypass) {
+    cache_bypass_ = static_cast<int>(bypass);
+  }
 
   // Holds the worker inside its n-th block write (or read) of this platform,
   // counted from 1, before the block reaches the file, until Release.
@@ -78,7 +82,10 @@ class TestPlatform final : public Platform {
   std::string ErrorText(ErrorCode error) override { return real_.ErrorText(error); }
   bool IsDiskFull(ErrorCode error) override { return real_.IsDiskFull(error); }
   bool IsNotFound(ErrorCode error) override { return real_.IsNotFound(error); }
-  CacheBypass PrepareToRead(FolderHandle folder) override { return real_.PrepareToRead(folder); }
+  CacheBypass PrepareToRead(FolderHandle folder) override {
+    const int forced = cache_bypass_.load();
+    return forced < 0 ? real_.PrepareToRead(folder) : static_cast<CacheBypass>(forced);
+  }
 
  private:
   void Hold(std::atomic<uint64_t>& at, uint64_t n);
@@ -92,6 +99,7 @@ class TestPlatform final : public Platform {
   std::atomic<uint64_t> free_mb_{0};
   std::atomic<uint64_t> capacity_mb_{0};  // 0: the real volume's figures
   std::atomic<bool> fail_volume_{false};
+  std::atomic<int> cache_bypass_{-1};  // -1: the real system's answer
   std::atomic<uint64_t> writes_{0};
   std::atomic<uint64_t> reads_{0};
   std::atomic<uint64_t> hold_write_{0};

@@ -41,6 +41,9 @@ QLabel* MakeLabel(QWidget* parent, int id) {
   return label;
 }
 
+// Dialog units of the note's area: room for five lines of text.
+constexpr int kNoteHeight = 44;
+
 // The error state of the bar: the chunk turns red.
 const QColor kErrorChunk(204, 32, 32);
 
@@ -70,6 +73,7 @@ void ProgressDialog::CreateControls() {
   verify_time_ = MakeLabel(this, kVerifyTime);
   verify_rate_ = MakeLabel(this, kVerifyRate);
   copy_ = Make<QPushButton>(this, kCopy);
+  note_ = MakeLabel(this, kNote);
 
   const DialogUnits du(font());
   setFixedSize(du.Size(258, 180));
@@ -85,6 +89,11 @@ void ProgressDialog::CreateControls() {
   du.Place(verify_time_, 137, 28, 103, 8);
   du.Place(verify_rate_, 137, 38, 104, 8);
   du.Place(copy_, 7, 159, 103, 14);
+  // Below everything the run's report fixes; the window grows for it.
+  du.Place(note_, 7, 180, 244, kNoteHeight);
+  note_->setWordWrap(true);
+  note_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  note_->hide();
 
   write_group_->lower();
   verify_group_->lower();
@@ -194,6 +203,15 @@ void ProgressDialog::Render() {
   verify_rate_->setText(Text(model_.Caption(kVerifyRate)));
 
   FitTextWidths(this);
+
+  // The note's lines are cut for a terminal; the label wraps them itself.
+  const QString note = DisplayText(model_.NoteText()).trimmed().replace('\n', ' ');
+  if (note != note_->text() || note_->isHidden() != note.isEmpty()) {
+    note_->setText(note);
+    note_->setVisible(!note.isEmpty());
+    const DialogUnits du(font());
+    setFixedSize(du.Size(258, note.isEmpty() ? 180 : 180 + kNoteHeight + 4));
+  }
 
   bar_->setValue(model_.BarPosition());
   if (model_.Bar() == BarState::kError) {

@@ -68,6 +68,7 @@ class ProgressDialog : public QDialog {
   QLabel* verify_time_ = nullptr;         // 1016
   QLabel* verify_rate_ = nullptr;         // 1017
   QPushButton* copy_ = nullptr;           // 1028
+  QLabel* note_ = nullptr;                // 1029, shown only with a text
 };
 
 }  // namespace kalvex

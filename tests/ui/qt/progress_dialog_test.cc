@@ -221,6 +221,32 @@ class ProgressDialogTest : public QObject {
     Click(&dialog, 2);
     QVERIFY(!dialog.isVisible());
   }
+
+  // Where the data read back may have come from a cache, the report stays
+  // as it is and a note below it says so; the window grows to show it.
+  void noteBesideTheReportWhenTheReadsAreNotConfirmed() {
+    for (const bool confirmed : {true, false}) {
+      dir_ = std::make_unique<TempDir>();
+      Prepare(2, true);
+      if (!confirmed) platform_->SetCacheBypass(CacheBypass::kNotGuaranteed);
+      ProgressDialog dialog(*engine_);
+      dialog.show();
+      const int height_during_run = dialog.height();
+      QTRY_VERIFY_WITH_TIMEOUT(dialog.Model().Finished(), kRunLimitMs);
+      QLabel* note = dialog.findChild<QLabel*>(QStringLiteral("1029"));
+      QVERIFY(note);
+      QVERIFY2(TextOf(&dialog, 1011).startsWith(QStringLiteral("Achtung: Nur 2 von 1000 MByte")),
+               qPrintable(TextOf(&dialog, 1011) + QString::number(confirmed)));
+      QVERIFY(TextOf(&dialog, 1011).contains(QStringLiteral("Fertig, kein Fehler aufgetreten.")));
+      QCOMPARE(note->isVisible(), !confirmed);
+      QCOMPARE(dialog.height() > height_during_run, !confirmed);
+      if (!confirmed) {
+        QVERIFY(note->text().startsWith(QStringLiteral("Achtung: Kalvex konnte nicht")));
+        QVERIFY(note->geometry().top() >= Find(&dialog, 2)->geometry().bottom());
+      }
+      Click(&dialog, 2);
+    }
+  }
 };
 
 }  // namespace kalvex
