@@ -8,6 +8,7 @@ packages=(
   libroaring-dev libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
+  clang libclang-rt-14-dev
 )
 
 missing=()
