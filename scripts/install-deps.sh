@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
   appstream desktop-file-utils
+  clang libclang-rt-14-dev
 )
 
 missing=()
