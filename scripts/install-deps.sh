@@ -8,6 +8,8 @@ packages=(
   libroaring-dev libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
+  libfuse3-dev fuse3
+  e2fsprogs exfatprogs exfat-fuse ntfs-3g
 )
 
 missing=()
