@@ -10,6 +10,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
   appstream desktop-file-utils
   clang libclang-rt-14-dev
+  libfuse3-dev fuse3
+  e2fsprogs exfatprogs exfat-fuse ntfs-3g
 )
 
 missing=()
