@@ -80,7 +80,12 @@ class Simulator {
   std::string Log() const { return kalvex::testing::ReadFile(m_logPath); }
 
   bool LogHas(const std::string& line) const {
-    return ("\n" + Log()).find("\n" + line + "\n") != std::string::npos;
+    // Built with append: GCC 12 misreads "\n" + string as an overlapping copy.
+    std::string log = "\n";
+    log.append(Log());
+    std::string wanted = "\n";
+    wanted.append(line).append("\n");
+    return log.find(wanted) != std::string::npos;
   }
 
   // Waits (up to kPatience) until the log holds line.
