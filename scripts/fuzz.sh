@@ -13,7 +13,7 @@ build=build/fuzz
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKALVEX_BUILD_FUZZ=ON -DKALVEX_BUILD_GUI=OFF -DKALVEX_BUILD_BENCH=OFF \
-  -DKALVEX_BUILD_TESTS=OFF >/dev/null
+  -DKALVEX_BUILD_TESTS=OFF -DKALVEX_BUILD_TOOLS=OFF >/dev/null
 cmake --build "$build" --target sector_check_fuzzer -j"$(nproc)"
 
 # The fuzzer adds what it finds to its corpus folder: a copy keeps the
