@@ -30,6 +30,7 @@ int main(int argc, char** argv) {
     return parsed.exit_code;
   }
 
-  kalvex::cli::Console console{std::cout, std::cerr, isatty(STDERR_FILENO) == 1, StderrColumns};
+  kalvex::cli::Console console{std::cout, std::cerr, isatty(STDERR_FILENO) == 1, StderrColumns,
+                               &std::cin, isatty(STDIN_FILENO) == 1};
   return kalvex::cli::RunCommand(kalvex::theEngine, *parsed.options, console);
 }

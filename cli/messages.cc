@@ -17,6 +17,22 @@ std::string SizeNotDigitsText() {
                   "Die Datenmenge muss eine ganze Zahl von MByte sein (nur Ziffern).");
 }
 
+std::string UnknownCommandText(const std::string& typed,
+                               const std::optional<std::string>& nearest) {
+  std::string text = FormatText(kMessageChars,
+                                LangText("kalvex-cli: unknown command '%s'",
+                                         "kalvex-cli: unbekannter Befehl '%s'"),
+                                typed.c_str());
+  if (nearest) {
+    text += FormatText(kMessageChars, LangText("; did you mean '%s'?", "; gemeint ist wohl '%s'?"),
+                       nearest->c_str());
+  } else {
+    text += LangText(" (commands: test, verify, scan, clean)",
+                     " (Befehle: test, verify, scan, clean)");
+  }
+  return text;
+}
+
 std::string FreeSpaceHintText(uint64_t free_mb) {
   return FormatText(999, LangText("Available: %llu MByte.", "Verfügbar: %llu MByte."),
                     Ull(free_mb));
@@ -45,6 +61,38 @@ std::string JsonIsTestDataText(const std::string& path) {
                     path.c_str());
 }
 
+std::string NothingToCleanText() {
+  return LangText("No test files to remove.", "Keine Testdateien zu entfernen.");
+}
+
+std::string CleanSummaryText(size_t files, uint64_t mbytes) {
+  return FormatText(999, LangText("%zu test file(s), %llu MByte.", "%zu Testdatei(en), %llu MByte."),
+                    files, Ull(mbytes));
+}
+
+std::string CleanQuestionText(size_t files) {
+  return FormatText(999, LangText("Remove these %zu file(s)? [y/N] ",
+                                  "Diese %zu Datei(en) entfernen? [j/N] "),
+                    files);
+}
+
+std::string NotCleanedText() {
+  return LangText("Nothing was removed. Give --yes to remove without being asked.",
+                  "Nichts wurde entfernt. Mit --yes wird ohne Rückfrage entfernt.");
+}
+
+std::string CleanedText(size_t files) {
+  return FormatText(999, LangText("Removed %zu test file(s).", "%zu Testdatei(en) entfernt."),
+                    files);
+}
+
+std::string StrayLeftText(size_t files) {
+  return FormatText(999,
+                    LangText("%zu other file(s) named *.kvx left in place; --all removes them too.",
+                             "%zu weitere Datei(en) *.kvx belassen; --all entfernt auch sie."),
+                    files);
+}
+
 std::string StopRequestedText() {
   return LangText("Stopping after the current block, please wait ...",
                   "Der Test hält nach dem laufenden Block an, bitte warten ...");
@@ -59,6 +107,10 @@ std::string AbortedText() { return LangText("Test aborted.", "Test abgebrochen."
 
 std::string PassNumberText(uint64_t pass) {
   return FormatText(999, LangText("pass %llu", "Durchgang %llu"), Ull(pass));
+}
+
+std::string RemainingText(const std::string& duration) {
+  return FormatText(999, LangText("%s left in all", "noch %s insgesamt"), duration.c_str());
 }
 
 std::string StartingLabel() { return LangText("Starting", "Start"); }

@@ -5,15 +5,26 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace kalvex::cli {
 
 std::string SizeNotDigitsText();
+// "unknown command 'tset'; did you mean 'test'?"
+std::string UnknownCommandText(const std::string& typed, const std::optional<std::string>& nearest);
 std::string FreeSpaceHintText(uint64_t free_mb);
 std::string JsonOpenFailedText(const std::string& path);
 std::string JsonWriteFailedText(const std::string& path);
 std::string JsonIsTestDataText(const std::string& path);
+// clean.
+std::string NothingToCleanText();
+std::string CleanSummaryText(size_t files, uint64_t mbytes);
+std::string CleanQuestionText(size_t files);  // ends in "[y/N] " without a line break
+std::string NotCleanedText();
+std::string CleanedText(size_t files);
+std::string StrayLeftText(size_t files);
+
 std::string StopRequestedText();
 std::string StillStoppingText();
 std::string AbortedText();
@@ -21,5 +32,7 @@ std::string AbortedText();
 // Progress line vocabulary besides the pass captions.
 std::string PassNumberText(uint64_t pass);
 std::string StartingLabel();
+// "2:30 min left in all"
+std::string RemainingText(const std::string& duration);
 
 }  // namespace kalvex::cli

@@ -1,6 +1,7 @@
 #include "cli/options.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
@@ -79,8 +80,47 @@ std::optional<int> LanguageFromOption(const std::string& value) {
   return std::nullopt;
 }
 
+std::optional<std::string> NearestCommand(const std::string& typed) {
+  // Edit distance (Levenshtein), small strings only.
+  auto distance = [](const std::string& a, const std::string& b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+      size_t diagonal = row[0];
+      row[0] = i;
+      for (size_t j = 1; j <= b.size(); ++j) {
+        const size_t above = row[j];
+        row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+        diagonal = above;
+      }
+    }
+    return row[b.size()];
+  };
+  std::optional<std::string> nearest;
+  size_t best = 3;
+  for (const char* name : kCommandNames) {
+    const size_t d = distance(typed, name);
+    if (d < best) {
+      best = d;
+      nearest = name;
+    }
+  }
+  return nearest;
+}
+
 ParseResult ParseCommandLine(const std::vector<std::string>& args, int default_language) {
   g_language = default_language;
+
+  // A word where the subcommand belongs that is none: say which was meant,
+  // before the parser's own, less helpful message.
+  if (args.size() > 1 && !args[1].empty() && args[1][0] != '-' &&
+      std::find(std::begin(kCommandNames), std::end(kCommandNames), args[1]) ==
+          std::end(kCommandNames)) {
+    ParseResult unknown;
+    unknown.exit_code = kExitRefused;
+    unknown.err_text = UnknownCommandText(args[1], NearestCommand(args[1])) + "\n";
+    return unknown;
+  }
 
   Options options;
   options.language = default_language;
@@ -101,8 +141,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, int default_l
   CLI::App* verify =
       app.add_subcommand("verify", "Verify: read back the test files that TARGET already holds");
   CLI::App* scan = app.add_subcommand("scan", "Show the test data in TARGET and its free space");
+  CLI::App* clean = app.add_subcommand(
+      "clean", "Remove the test files 1.kvx, 2.kvx, ... that a run left in TARGET");
 
-  for (CLI::App* sub : {test, verify, scan}) {
+  for (CLI::App* sub : {test, verify, scan, clean}) {
     sub->footer(kExitFooter);
     AddLanguageOption(sub, &options.language);
     sub->add_option("TARGET", options.target, "Target folder")->required()->type_name("");
@@ -114,7 +156,15 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, int default_l
     sub->add_flag("--endless", options.endless,
                   "Repeat the verify pass until a fault is found or the run is stopped");
     sub->add_option("--json", json_path, kJsonHelp)->type_name("FILE");
+    sub->add_flag("--quiet", options.quiet,
+                  "Print the report only: no warnings, notes or progress on standard error");
+    sub->add_flag("--progress", options.progress,
+                  "Print a progress line every 10 s even when standard error is no terminal "
+                  "(for logs)");
   }
+  clean->add_flag("--all", options.clean_all,
+                  "Also remove other files named *.kvx, not only the numbered test files");
+  clean->add_flag("--yes", options.yes, "Remove without asking");
 
   std::vector<const char*> argv;
   argv.reserve(args.size());
@@ -140,11 +190,14 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, int default_l
     if (test->count("--size") > 0) options.size_text = size_text;
   } else if (verify->parsed()) {
     options.command = Command::kVerify;
+  } else if (clean->parsed()) {
+    options.command = Command::kClean;
   } else {
     options.command = Command::kScan;
   }
   const CLI::App* run = test->parsed() ? test : verify;
-  if (!scan->parsed() && run->count("--json") > 0) options.json_path = json_path;
+  if ((test->parsed() || verify->parsed()) && run->count("--json") > 0)
+    options.json_path = json_path;
   g_language = options.language;
   result.options = options;
   return result;

@@ -1,8 +1,10 @@
-// Command line of kalvex-cli: three subcommands over one target folder.
+// Command line of kalvex-cli: subcommands over one target folder.
 //
 //   kalvex-cli test   TARGET [--size MBYTE] [--endless] [--lang en|de] [--json FILE]
-//   kalvex-cli verify TARGET [--endless] [--lang en|de] [--json FILE]
+//                            [--quiet] [--progress]
+//   kalvex-cli verify TARGET [--endless] [--lang en|de] [--json FILE] [--quiet] [--progress]
 //   kalvex-cli scan   TARGET [--lang en|de]
+//   kalvex-cli clean  TARGET [--all] [--yes] [--lang en|de]
 #pragma once
 
 #include <optional>
@@ -11,7 +13,14 @@
 
 namespace kalvex::cli {
 
-enum class Command { kTest, kVerify, kScan };
+enum class Command { kTest, kVerify, kScan, kClean };
+
+// The subcommands, as typed.
+inline constexpr const char* kCommandNames[] = {"test", "verify", "scan", "clean"};
+
+// The subcommand closest to a mistyped one (at most two edits away), or
+// none.
+std::optional<std::string> NearestCommand(const std::string& typed);
 
 struct Options {
   Command command = Command::kScan;
@@ -22,6 +31,10 @@ struct Options {
   int language = 1;  // the value for kalvex::g_language
   // --json destination; "-" is standard output.
   std::optional<std::string> json_path;
+  bool quiet = false;     // the report only: no warnings, notes or progress
+  bool progress = false;  // progress lines also when standard error is no terminal
+  bool clean_all = false;  // clean: stray "*.kvx" too, not only the numbered sequence
+  bool yes = false;        // clean: no question asked
 };
 
 // The language the environment asks for: the first non-empty one of LC_ALL,

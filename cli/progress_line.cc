@@ -24,8 +24,12 @@ std::string Bar(int position) {
   return bar + percent;
 }
 
-std::string PassText(const std::string& label, const PassFigures& pass) {
-  return label + ": " + pass.mbytes + ", " + pass.time + ", " + pass.rate;
+// The pass's own figures; the time left is the whole run's, not the pass's.
+std::string PassText(const std::string& label, const PassFigures& pass,
+                     const std::string& run_remaining) {
+  std::string text = label + ": " + pass.mbytes + ", " + pass.elapsed + ", " + pass.rate;
+  if (!run_remaining.empty()) text += ", " + RemainingText(run_remaining);
+  return text;
 }
 
 }  // namespace
@@ -36,9 +40,9 @@ std::string BuildProgressLine(const RunStatus& status, const ProgressFigures& fi
   if (status.m_verifyStarted && figures.verify.started) {
     std::string label = VerifyingCaption();
     if (verify_pass != 0) label += " (" + PassNumberText(verify_pass) + ")";
-    line += PassText(label, figures.verify);
+    line += PassText(label, figures.verify, figures.run_remaining);
   } else if (status.m_writeStarted && figures.write.started) {
-    line += PassText(WritingCaption(), figures.write);
+    line += PassText(WritingCaption(), figures.write, figures.run_remaining);
   } else {
     line += StartingLabel() + " ...";
   }

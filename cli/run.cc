@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "cli/clean.h"
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
 #include "cli/json_result.h"
@@ -39,14 +40,20 @@ void PrintLine(std::ostream& stream, const std::string& text) {
   stream << line << '\n';
 }
 
+// An error on standard error, named by the program as terminal tools do:
+// "kalvex-cli: ...".
+void PrintError(Console& console, const std::string& text) {
+  PrintLine(console.err, "kalvex-cli: " + text);
+}
+
 int RunScan(CTestEngine& engine, Console& console) {
   if (const RunError unusable = engine.ProbeTarget()) {
-    PrintLine(console.err, RenderError(unusable));
+    PrintError(console, RenderError(unusable));
     return kExitRefused;
   }
   const TargetInfo info = ReadTargetInfo(engine);
   if (info.state == TargetState::kAccessError) {
-    PrintLine(console.err, info.test_data_line);
+    PrintError(console, info.test_data_line);
     return kExitRefused;
   }
   PrintLine(console.out, info.test_data_line);
@@ -54,16 +61,31 @@ int RunScan(CTestEngine& engine, Console& console) {
   return kExitOk;
 }
 
-// The live line on a terminal, redrawn in place.
+// Progress on standard error: on a terminal one line redrawn in place every
+// second; for a log (--progress) a line of its own every ten seconds; with
+// --quiet, or off a terminal without --progress, nothing.
 class LiveLine {
  public:
-  explicit LiveLine(Console& console) : m_console(console) {}
+  LiveLine(Console& console, const Options& options)
+      : m_console(console),
+        m_mode(options.quiet                 ? Mode::kNone
+               : console.err_is_terminal     ? Mode::kRedraw
+               : options.progress            ? Mode::kLog
+                                             : Mode::kNone) {}
 
-  // Off a terminal nothing is drawn: a log or a pipe gets only the end.
-  void Draw(RunSession& session, const RunStatus& status, uint64_t verify_pass) {
-    if (!m_console.err_is_terminal) return;
+  // final: the last figures of the run, which a log gets whatever the time.
+  void Draw(RunSession& session, const RunStatus& status, uint64_t verify_pass,
+            bool final = false) {
+    if (m_mode == Mode::kNone) return;
     const ProgressFigures figures = ComputeProgress(status, session.SizeMB(), session.Counter());
     std::string line = BuildProgressLine(status, figures, verify_pass);
+    if (m_mode == Mode::kLog) {
+      const Clock::time_point now = Clock::now();
+      if (!final && now < m_nextLog) return;
+      m_nextLog = now + kLogInterval;
+      m_console.err << line << '\n' << std::flush;
+      return;
+    }
     const size_t columns = m_console.err_columns ? m_console.err_columns() : 0;
     // One column stays free: a line that fills the last column makes some
     // terminals wrap before the next carriage return.
@@ -82,8 +104,14 @@ class LiveLine {
   }
 
  private:
+  enum class Mode { kNone, kRedraw, kLog };
+  static constexpr auto kLogInterval = std::chrono::seconds(10);
+
   Console& m_console;
+  const Mode m_mode;
   bool m_shown = false;
+  // The first log line comes after ten seconds: a short run logs only its end.
+  Clock::time_point m_nextLog = Clock::now() + kLogInterval;
 };
 
 bool HasTestFileExtension(const std::string& name) {
@@ -156,9 +184,9 @@ class JsonSink {
 
 // A run that does not start: the message, and the result for a script.
 int Refuse(const std::string& message, JsonSink& json, Console& console) {
-  PrintLine(console.err, message);
+  PrintError(console, message);
   if (!json.Write(BuildRefusalJson(message), console.out))
-    PrintLine(console.err, JsonWriteFailedText(json.Path()));
+    PrintError(console, JsonWriteFailedText(json.Path()));
   return kExitRefused;
 }
 
@@ -176,7 +204,8 @@ void WaitForRun(RunSession& session, const InterruptGuard& interrupts, const Opt
       // The first signal asks for the stop; later ones change nothing,
       // since cutting the worker off mid-block would leave a half-written
       // file and a report nobody can trust.
-      PrintLine(console.err, signals_handled == 0 ? StopRequestedText() : StillStoppingText());
+      if (!options.quiet)
+        PrintLine(console.err, signals_handled == 0 ? StopRequestedText() : StillStoppingText());
       signals_handled = signals;
     }
     const Clock::time_point now = Clock::now();
@@ -195,11 +224,11 @@ int RunTestOrVerify(CTestEngine& engine, const Options& options, Console& consol
   JsonSink json(options);
   if (json.Wanted() && !json.ToStdout() && EndangersTestData(json.Path(), options.target)) {
     // Nothing is written there, not even the refusal.
-    PrintLine(console.err, JsonIsTestDataText(json.Path()));
+    PrintError(console, JsonIsTestDataText(json.Path()));
     return kExitRefused;
   }
   if (!json.Open()) {
-    PrintLine(console.err, JsonOpenFailedText(json.Path()));
+    PrintError(console, JsonOpenFailedText(json.Path()));
     return kExitRefused;
   }
 
@@ -215,10 +244,10 @@ int RunTestOrVerify(CTestEngine& engine, const Options& options, Console& consol
       message.append("\n").append(FreeSpaceHintText(*decision.set_size_field));
     return Refuse(message, json, console);
   }
-  if (decision.message) PrintLine(console.err, decision.message->text);
+  if (decision.message && !options.quiet) PrintLine(console.err, decision.message->text);
 
   RunSession session(engine);
-  LiveLine live(console);
+  LiveLine live(console, options);
   {
     // Counted from before the first block: a signal must never find the
     // run without its handler and end the process mid-block.
@@ -227,7 +256,7 @@ int RunTestOrVerify(CTestEngine& engine, const Options& options, Console& consol
   }
   session.Finish();
   const RunStatus& status = session.FinalStatus();
-  live.Draw(session, status, options.endless ? status.m_verifyPasses : 0);
+  live.Draw(session, status, options.endless ? status.m_verifyPasses : 0, /*final=*/true);
   live.Break();
 
   std::ostream& report_stream = json.ToStdout() ? console.err : console.out;
@@ -242,7 +271,7 @@ int RunTestOrVerify(CTestEngine& engine, const Options& options, Console& consol
 
   int exit_code = ExitCodeFor(session.GetOutcome());
   if (!json.Write(BuildResultJson(ResultOf(session)), console.out)) {
-    PrintLine(console.err, JsonWriteFailedText(json.Path()));
+    PrintError(console, JsonWriteFailedText(json.Path()));
     if (exit_code == kExitOk) exit_code = kExitError;
   }
   return exit_code;
@@ -253,6 +282,7 @@ int RunTestOrVerify(CTestEngine& engine, const Options& options, Console& consol
 int RunCommand(CTestEngine& engine, const Options& options, Console& console) {
   engine.SetTargetPath(options.target.c_str());
   if (options.command == Command::kScan) return RunScan(engine, console);
+  if (options.command == Command::kClean) return RunClean(engine, options, console);
   return RunTestOrVerify(engine, options, console);
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <istream>
 #include <ostream>
 #include <string>
 
@@ -20,6 +21,10 @@ struct Console {
   bool err_is_terminal = false;
   // Width of that terminal in characters; 0 when unknown.
   std::function<size_t()> err_columns;
+  // Where a question is answered (clean without --yes); none, or not a
+  // terminal: no question is asked.
+  std::istream* in = nullptr;
+  bool in_is_terminal = false;
 };
 
 // Runs the command that options name on engine and returns the exit status.

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "engine/offset_set.h"
 #include "engine/run_error.h"
@@ -73,6 +74,18 @@ class CTestEngine {
   // --- Test data scan (user-interface thread, between runs) ---
   uint64_t ScanTestData();  // MByte of regular test data, or kIrregularTestFiles
   bool TestFilesPresent();  // any "*.kvx" entry in the target
+
+  // --- Removing what runs left (user-interface thread, between runs) ---
+  struct LeftFile {
+    std::string name;  // within the target folder
+    uint64_t bytes = 0;
+    bool numbered = false;  // of the sequence 1.kvx, 2.kvx, ... from 1 on
+  };
+  // The regular files of the numbered sequence from 1.kvx on, in order, then
+  // (with include_stray) every other regular "*.kvx" file.
+  std::vector<LeftFile> TestFilesLeft(bool include_stray);
+  // Removes one of them; an error of kind kRemove with the system's reason.
+  RunError RemoveTestFile(const LeftFile& file);
 
   // --- Pattern and sector check (worker thread) ---
   void FillBlock(uint64_t offset);

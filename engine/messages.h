@@ -84,6 +84,9 @@ constexpr TextPair kTargetOpenError = {"Error opening the target folder '%s'.",
 constexpr TextPair kNothingToTest = {
     "Error: Nothing to test, the data volume is 0 MByte.\r\n",
     "Fehler: Nichts zu testen, die Datenmenge ist 0 MByte.\r\n"};
+// Removing the test files a run left: the file.
+constexpr TextPair kRemoveError = {"Error removing file '%s'.",
+                                   "Fehler beim Entfernen der Datei '%s'."};
 // No worker thread could be started.
 constexpr TextPair kNoThread = {"Error: The test could not be started.\r\n",
                                 "Fehler: Der Test konnte nicht gestartet werden.\r\n"};

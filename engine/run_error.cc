@@ -50,6 +50,8 @@ std::string Message(const RunError& e, const char* path) {
       return msg::kNothingToTest.Get();
     case ErrorKind::kNoThread:
       return msg::kNoThread.Get();
+    case ErrorKind::kRemove:
+      return FormatText(SIZE_MAX, msg::kRemoveError.Get(), path);
   }
   return std::string();
 }
@@ -117,6 +119,7 @@ const char* ErrorKindName(ErrorKind kind) {
     case ErrorKind::kMediumGone: return "medium_gone";
     case ErrorKind::kNothingToTest: return "nothing_to_test";
     case ErrorKind::kNoThread: return "no_thread";
+    case ErrorKind::kRemove: return "remove";
   }
   return "none";
 }

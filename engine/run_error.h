@@ -29,6 +29,7 @@ enum class ErrorKind {
   kMediumGone,      // the target's path no longer leads to the run's folder
   kNothingToTest,   // the run's data volume came to 0 MByte
   kNoThread,        // no worker thread could be started
+  kRemove,          // a test file could not be removed (clean)
 };
 
 struct RunError {

@@ -1,6 +1,7 @@
 // What test data a target already holds. Runs on the user-interface thread
 // between runs and only looks: files are opened for reading and closed.
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -104,6 +105,52 @@ bool CTestEngine::TestFilesPresent() {
     return !found;
   });
   return found;
+}
+
+std::vector<CTestEngine::LeftFile> CTestEngine::TestFilesLeft(bool include_stray) {
+  std::vector<LeftFile> files;
+  const ScanFolder folder(*this);
+  if (folder.Get() == kNoFolder) return files;
+  for (uint64_t number = 1;; ++number) {
+    if (!FormatTestFileName(number)) break;
+    FileHandle file = kNoFile;
+    ErrorCode error = 0;
+    // Only regular files open as test files: a link or a folder named like
+    // one ends the sequence and is never removed.
+    if (!m_platform.OpenExisting(folder.Get(), TestFileName(), &file, &error)) break;
+    files.push_back({TestFileName(), m_platform.FileSize(file), true});
+    m_platform.Close(file, &error);
+  }
+  if (!include_stray) return files;
+  std::vector<std::string> stray;
+  m_platform.ForEachEntry(folder.Get(), [&](const char* name) {
+    if (!HasTestFileExtension(name)) return true;
+    for (const LeftFile& numbered : files) {
+      if (numbered.name == name) return true;
+    }
+    stray.emplace_back(name);
+    return true;
+  });
+  std::sort(stray.begin(), stray.end());
+  for (const std::string& name : stray) {
+    FileHandle file = kNoFile;
+    ErrorCode error = 0;
+    if (!m_platform.OpenExisting(folder.Get(), name.c_str(), &file, &error)) continue;
+    files.push_back({name, m_platform.FileSize(file), false});
+    m_platform.Close(file, &error);
+  }
+  return files;
+}
+
+RunError CTestEngine::RemoveTestFile(const LeftFile& file) {
+  const std::string path = m_targetPath + SeparatorAfterTarget() + file.name;
+  FolderHandle folder = kNoFolder;
+  if (RunError error = OpenTargetFolder(&folder)) return error;
+  ErrorCode code = 0;
+  const bool removed = m_platform.RemoveFile(folder, file.name.c_str(), &code);
+  m_platform.CloseFolder(folder);
+  if (removed) return RunError();
+  return SystemError(ErrorKind::kRemove, path, code, m_platform);
 }
 
 }  // namespace kalvex

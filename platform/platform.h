@@ -68,6 +68,10 @@ class Platform {
   virtual bool Close(FileHandle file, ErrorCode* error) = 0;
   virtual uint64_t FileSize(FileHandle file) = 0;
 
+  // Removes the regular file name in folder; anything else (a link, a
+  // folder, a device) is refused and left as it is.
+  virtual bool RemoveFile(FolderHandle folder, const char* name, ErrorCode* error) = 0;
+
   // Calls visit with the name of every entry of folder until it returns
   // false. Returns false when the folder cannot be listed.
   virtual bool ForEachEntry(FolderHandle folder,

@@ -31,6 +31,7 @@ PassFigures MakePassFigures(uint64_t mb, int64_t start, int64_t last, int64_t fr
   figures.started = true;
   figures.mbytes = FormatText(kFigureChars, "%llu MByte", static_cast<unsigned long long>(mb));
   figures.time = FormatPassTime(start, last, frequency, running, mb, size_mb, now);
+  figures.elapsed = FormatPassTime(start, last, frequency, false, mb, size_mb, now);
   figures.rate = FormatRate(mb, static_cast<uint64_t>(start), static_cast<uint64_t>(last),
                             static_cast<uint64_t>(frequency));
   return figures;
@@ -93,7 +94,25 @@ ProgressFigures ComputeProgress(const RunStatus& status, uint64_t size_mb, int64
                                      status.m_verifying, size_mb, now);
   }
   figures.bar = ProgressBarPosition(status);
+  const int64_t remaining = RunRemainingSeconds(status);
+  if (remaining >= 0 && (status.m_writing || status.m_verifying))
+    figures.run_remaining = FormatDuration(static_cast<uint64_t>(remaining));
   return figures;
+}
+
+int64_t RunRemainingSeconds(const RunStatus& status) {
+  const uint64_t f = static_cast<uint64_t>(status.m_frequency);
+  uint64_t counts = 0;
+  if (status.m_writeStarted)
+    counts += static_cast<uint64_t>(status.m_writeLast) - static_cast<uint64_t>(status.m_writeStart);
+  if (status.m_verifyStarted)
+    counts += static_cast<uint64_t>(status.m_verifyLast) - static_cast<uint64_t>(status.m_verifyStart);
+  const uint64_t done = status.m_mbWritten + status.m_mbVerified;
+  if (f == 0 || counts == 0 || done == 0) return -1;
+  const uint64_t left = status.m_mbTotal > done ? status.m_mbTotal - done : 0;
+  const double seconds_per_mb = static_cast<double>(counts) / static_cast<double>(f) /
+                                static_cast<double>(done);
+  return TruncateSeconds(seconds_per_mb * static_cast<double>(left));
 }
 
 const char* WritingCaption() { return LangText("Writing", "Schreiben"); }

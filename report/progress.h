@@ -21,16 +21,25 @@ int ProgressBarPosition(const RunStatus& status);
 // The three texts of one pass group; all empty while the pass has not begun.
 struct PassFigures {
   bool started = false;
-  std::string mbytes;  // "%llu MByte"
-  std::string time;    // FormatPassTime
-  std::string rate;    // FormatRate
+  std::string mbytes;   // "%llu MByte"
+  std::string time;     // FormatPassTime
+  std::string elapsed;  // FormatDuration of the pass so far, without an estimate
+  std::string rate;     // FormatRate
 };
 
 struct ProgressFigures {
   PassFigures write;
   PassFigures verify;
   int bar = 0;
+  // The time left for the whole run (FormatDuration); empty while there is
+  // nothing to estimate from, or when the run is over.
+  std::string run_remaining;
 };
+
+// Seconds left for the whole run: the work still to do (the bar's total
+// less what both passes have done) at the average rate of the passes so
+// far; negative when it cannot be estimated yet.
+int64_t RunRemainingSeconds(const RunStatus& status);
 
 ProgressFigures ComputeProgress(const RunStatus& status, uint64_t size_mb, int64_t now);
 

@@ -156,6 +156,24 @@ class PosixPlatform final : public Platform {
 
   uint64_t FileSize(FileHandle file) override { return FileSizeOf(Fd(file)); }
 
+  bool RemoveFile(FolderHandle folder, const char* name, ErrorCode* error) override {
+    const int dir = static_cast<int>(folder);
+    struct stat st;
+    if (fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      *error = LastError();
+      return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+      *error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+      return false;
+    }
+    if (unlinkat(dir, name, 0) != 0) {
+      *error = LastError();
+      return false;
+    }
+    return true;
+  }
+
   bool ForEachEntry(FolderHandle folder,
                     const std::function<bool(const char* name)>& visit) override {
     // fdopendir takes the descriptor over; the run keeps its own.

@@ -358,3 +358,71 @@ TEST(CliEndToEnd, InterruptStopsALargeWrite) {
 
 }  // namespace
 }  // namespace kalvex::cli::testing
+
+namespace kalvex::cli::testing {
+namespace {
+
+// What users of terminal tools expect: a mistyped command named, the report
+// alone with --quiet, progress lines for a log, and errors named by the
+// program.
+TEST(CliConventions, MistypesQuietProgressAndErrorPrefix) {
+  const CliRun typo = RunCli({"veriy", "/nowhere"});
+  EXPECT_EQ(typo.exit_code, 3);
+  EXPECT_EQ(typo.err, "kalvex-cli: unknown command 'veriy'; did you mean 'verify'?\n");
+  const CliRun nonsense = RunCli({"frobnicate"});
+  EXPECT_EQ(nonsense.exit_code, 3);
+  ExpectHas(nonsense.err, {"(commands: test, verify, scan, clean)"}, {"did you mean"});
+
+  TempDir dir;
+  const CliRun quiet = RunCli({"test", dir.path(), "--size", "2", "--quiet"});
+  EXPECT_EQ(quiet.exit_code, 0) << quiet.err;
+  EXPECT_EQ(quiet.err, "");  // not even the capacity warning
+  ExpectHas(quiet.out, {"Finished, no error occurred."});
+
+  // Off a terminal a log still gets the run's last figures as a line.
+  const CliRun logged = RunCli({"verify", dir.path(), "--progress"});
+  EXPECT_EQ(logged.exit_code, 0) << logged.err;
+  ExpectHas(logged.err, {"[##########] 100% Verifying: 2 MByte, "}, {"\r", "\x1b"});
+  EXPECT_TRUE(logged.err.ends_with("\n"));
+
+  const CliRun refused = RunCli({"test", dir.path(), "--size", "1"});
+  EXPECT_EQ(refused.exit_code, 3);
+  EXPECT_EQ(refused.err, "kalvex-cli: Can't write because of existing files.\n");
+}
+
+// clean removes what runs left, and nothing else: only regular files, only
+// after a yes, strays only when asked.
+TEST(CliConventions, CleanRemovesOnlyTheTestFilesLeft) {
+  TempDir dir, elsewhere;
+  WriteTestData(dir, 2);
+  WriteFile(dir.File("notes.kvx"), "keep me unless --all");
+  WriteFile(dir.File("photo.jpg"), "never touched");
+  WriteFile(elsewhere.File("outside"), "never touched");
+  ASSERT_EQ(symlink(elsewhere.File("outside").c_str(), dir.File("2.kvx").c_str()), 0);
+
+  // Not a terminal and no --yes: the list, and nothing removed.
+  const CliRun asked = RunCli({"clean", dir.path()});
+  EXPECT_EQ(asked.exit_code, 3);
+  ExpectHas(asked.out, {dir.File("1.kvx") + "  (2 MByte)", "1 test file(s), 2 MByte."});
+  ExpectHas(asked.err, {"kalvex-cli: Nothing was removed. Give --yes"});
+  EXPECT_EQ(ListDir(dir.path()),
+            (std::vector<std::string>{"1.kvx", "2.kvx", "notes.kvx", "photo.jpg"}));
+
+  const CliRun numbered = RunCli({"clean", dir.path(), "--yes"});
+  EXPECT_EQ(numbered.exit_code, 0) << numbered.err;
+  ExpectHas(numbered.out, {"Removed 1 test file(s).", "1 other file(s) named *.kvx left"});
+  EXPECT_EQ(ListDir(dir.path()), (std::vector<std::string>{"2.kvx", "notes.kvx", "photo.jpg"}));
+
+  const CliRun all = RunCli({"clean", dir.path(), "--yes", "--all"});
+  EXPECT_EQ(all.exit_code, 0) << all.err;
+  // The link named like a test file is no test file: it stays, and so does
+  // what it points to.
+  EXPECT_EQ(ListDir(dir.path()), (std::vector<std::string>{"2.kvx", "photo.jpg"}));
+  EXPECT_EQ(ReadFile(elsewhere.File("outside")), "never touched");
+  const CliRun nothing = RunCli({"clean", elsewhere.path(), "--yes"});
+  EXPECT_EQ(nothing.exit_code, 0);
+  EXPECT_EQ(nothing.out, "No test files to remove.\n");
+}
+
+}  // namespace
+}  // namespace kalvex::cli::testing

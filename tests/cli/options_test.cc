@@ -58,6 +58,29 @@ TEST(IsDigitsOnlyTest, AcceptsOnlyDecimalDigits) {
     EXPECT_FALSE(IsDigitsOnly(text)) << text;
 }
 
+TEST(NearestCommandTest, AtMostTwoEditsAway) {
+  EXPECT_EQ(NearestCommand("tset"), "test");
+  EXPECT_EQ(NearestCommand("verfy"), "verify");
+  EXPECT_EQ(NearestCommand("sacn"), "scan");
+  EXPECT_EQ(NearestCommand("clear"), "clean");
+  EXPECT_EQ(NearestCommand("tests"), "test");
+  EXPECT_FALSE(NearestCommand("format"));
+  EXPECT_FALSE(NearestCommand(""));
+}
+
+TEST_F(OptionsTest, CleanAndTheConventions) {
+  ParseResult result = Parse({"clean", "dir", "--all", "--yes"});
+  ASSERT_TRUE(result.options.has_value()) << result.err_text;
+  EXPECT_EQ(result.options->command, Command::kClean);
+  EXPECT_TRUE(result.options->clean_all && result.options->yes);
+  result = Parse({"verify", "dir", "--quiet", "--progress"});
+  ASSERT_TRUE(result.options.has_value()) << result.err_text;
+  EXPECT_TRUE(result.options->quiet && result.options->progress);
+  // Only the runs have these.
+  EXPECT_FALSE(Parse({"scan", "dir", "--quiet"}).options.has_value());
+  EXPECT_FALSE(Parse({"test", "dir", "--yes"}).options.has_value());
+}
+
 TEST_F(OptionsTest, TheThreeCommands) {
   ParseResult result =
       Parse({"test", "/media/stick", "--size", "4096", "--endless", "--json", "out.json"});

@@ -83,6 +83,9 @@ class FaultPlatform final : public Platform {
   bool Flush(FileHandle file, ErrorCode* error) override;
   bool Close(FileHandle file, ErrorCode* error) override;
   uint64_t FileSize(FileHandle file) override { return m_real.FileSize(file); }
+  bool RemoveFile(FolderHandle folder, const char* name, ErrorCode* error) override {
+    return m_real.RemoveFile(folder, name, error);
+  }
   bool ForEachEntry(FolderHandle folder,
                     const std::function<bool(const char* name)>& visit) override {
     return m_real.ForEachEntry(folder, visit);

@@ -149,3 +149,34 @@ TEST(ComputeProgressTest, VerifyAfterWriteInGerman) {
 
 }  // namespace
 }  // namespace kalvex::testing
+
+namespace kalvex {
+namespace {
+
+// The whole run's time left: the work the bar still misses, at the average
+// speed of both passes so far.
+TEST(RunRemainingTest, CoversTheWholeRunAtTheAverageSpeed) {
+  RunStatus s;
+  s.m_frequency = 1000;
+  s.m_mbTotal = 400;  // write and verify 200 MByte
+  EXPECT_EQ(RunRemainingSeconds(s), -1);  // nothing done yet
+  s.m_writeStarted = true;
+  s.m_writeStart = 0;
+  s.m_writeLast = 50000;  // 100 MByte in 50 s
+  s.m_mbWritten = 100;
+  EXPECT_EQ(RunRemainingSeconds(s), 150);  // 300 MByte more at 2 MByte/s
+  s.m_mbWritten = 200;
+  s.m_writeLast = 100000;
+  s.m_verifyStarted = true;
+  s.m_verifyStart = 200000;  // a pause between the passes is not counted
+  s.m_verifyLast = 225000;   // 100 MByte in 25 s
+  s.m_mbVerified = 100;
+  EXPECT_EQ(RunRemainingSeconds(s), 41);  // 100 MByte at 300 MByte / 125 s
+  s.m_mbVerified = 200;
+  EXPECT_EQ(RunRemainingSeconds(s), 0);
+  s.m_frequency = 0;  // a zeroed record never divides by zero
+  EXPECT_EQ(RunRemainingSeconds(s), -1);
+}
+
+}  // namespace
+}  // namespace kalvex

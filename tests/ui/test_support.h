@@ -74,6 +74,9 @@ class TestPlatform final : public Platform {
   bool Flush(FileHandle file, ErrorCode* error) override { return real_.Flush(file, error); }
   bool Close(FileHandle file, ErrorCode* error) override { return real_.Close(file, error); }
   uint64_t FileSize(FileHandle file) override { return real_.FileSize(file); }
+  bool RemoveFile(FolderHandle folder, const char* name, ErrorCode* error) override {
+    return real_.RemoveFile(folder, name, error);
+  }
   bool ForEachEntry(FolderHandle folder,
                     const std::function<bool(const char* name)>& visit) override {
     return real_.ForEachEntry(folder, visit);
