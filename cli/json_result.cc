@@ -1,9 +1,11 @@
 #include "cli/json_result.h"
 
 #include <cstdio>
+#include <ctime>
 
 #include "cli/exit_codes.h"
 #include "engine/text_format.h"
+#include "kalvex_version.h"
 
 namespace kalvex::cli {
 
@@ -67,6 +69,28 @@ nlohmann::ordered_json CacheBypassName(bool verified, CacheBypass bypass) {
   return "not_guaranteed";
 }
 
+nlohmann::ordered_json SectorsJson(const RunStatus& s) {
+  return nlohmann::ordered_json{{"ok", s.m_okSectors},
+                                {"overwritten", s.m_overwrittenSectors},
+                                {"slightly_changed", s.m_changedSectors},
+                                {"corrupted", s.m_corruptedSectors},
+                                {"aliased", s.m_aliasedCount}};
+}
+
+nlohmann::ordered_json FirstErrorJson(const FirstError& first) {
+  if (!first.taken) return nullptr;
+  return nlohmann::ordered_json{
+      {"offset", first.offset}, {"expected", Hex64(first.expected)}, {"found", Hex64(first.found)}};
+}
+
+nlohmann::ordered_json ContextJson(const RunContext& context) {
+  return nlohmann::ordered_json{
+      {"schema_version", kSchemaVersion},  {"program_version", kVersion},
+      {"command", context.command},        {"target", context.target},
+      {"started_at", context.started_at},  {"finished_at", context.finished_at},
+  };
+}
+
 }  // namespace
 
 int ExitCodeFor(Outcome outcome) {
@@ -101,8 +125,19 @@ const char* OutcomeName(Outcome outcome) {
   return "error";
 }
 
-RunResult ResultOf(const RunSession& session) {
+std::string IsoUtc(std::chrono::system_clock::time_point moment) {
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(moment);
+  std::tm utc = {};
+  gmtime_r(&seconds, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}
+
+RunResult ResultOf(const RunSession& session, const RunContext& context) {
   RunResult result;
+  result.context = context;
+  result.passes = session.VerifyHistory();
   result.outcome = session.GetOutcome();
   result.size_mb = session.FinalSizeMB();
   result.verify_passes = session.FinalStatus().m_verifyPasses;
@@ -122,23 +157,24 @@ nlohmann::ordered_json PlainText(const std::string& text) {
 
 nlohmann::ordered_json BuildResultJson(const RunResult& result) {
   const RunStatus& s = result.status;
-  nlohmann::ordered_json first_error = nullptr;
-  if (s.m_firstError.taken) {
-    first_error = nlohmann::ordered_json{{"offset", s.m_firstError.offset},
-                                         {"expected", Hex64(s.m_firstError.expected)},
-                                         {"found", Hex64(s.m_firstError.found)}};
+  nlohmann::ordered_json passes = nlohmann::ordered_json::array();
+  for (const RunStatus& pass : result.passes) {
+    passes.push_back(nlohmann::ordered_json{
+        {"pass", pass.m_verifyPasses},
+        {"verify", PassJson(true, pass.m_mbVerified, pass.m_verifyStart, pass.m_verifyLast,
+                            pass.m_frequency)},
+        {"sectors", SectorsJson(pass)},
+        {"first_error", FirstErrorJson(pass.m_firstError)},
+        {"cache_bypass", CacheBypassName(true, pass.m_cacheBypass)},
+    });
   }
-  return nlohmann::ordered_json{
+  nlohmann::ordered_json json = ContextJson(result.context);
+  json.update(nlohmann::ordered_json{
       {"outcome", OutcomeName(result.outcome)},
       {"size_mbyte", result.size_mb},
       {"verify_passes", result.verify_passes},
-      {"sectors",
-       {{"ok", s.m_okSectors},
-        {"overwritten", s.m_overwrittenSectors},
-        {"slightly_changed", s.m_changedSectors},
-        {"corrupted", s.m_corruptedSectors},
-        {"aliased", s.m_aliasedCount}}},
-      {"first_error", first_error},
+      {"sectors", SectorsJson(s)},
+      {"first_error", FirstErrorJson(s.m_firstError)},
       {"error", PlainText(result.error_text)},
       {"error_detail", ErrorDetail(result.error)},
       {"warning", PlainText(result.warning_text)},
@@ -147,11 +183,16 @@ nlohmann::ordered_json BuildResultJson(const RunResult& result) {
        PassJson(s.m_writeStarted, s.m_mbWritten, s.m_writeStart, s.m_writeLast, s.m_frequency)},
       {"verify",
        PassJson(s.m_verifyStarted, s.m_mbVerified, s.m_verifyStart, s.m_verifyLast, s.m_frequency)},
-  };
+      {"passes", passes},
+  });
+  return json;
 }
 
-nlohmann::ordered_json BuildRefusalJson(const std::string& message) {
-  return nlohmann::ordered_json{{"outcome", "refused"}, {"error", PlainText(message)}};
+nlohmann::ordered_json BuildRefusalJson(const RunContext& context, const std::string& message) {
+  nlohmann::ordered_json json = ContextJson(context);
+  json["outcome"] = "refused";
+  json["error"] = PlainText(message);
+  return json;
 }
 
 std::string DumpJson(const nlohmann::ordered_json& json) {

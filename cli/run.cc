@@ -183,9 +183,10 @@ class JsonSink {
 };
 
 // A run that does not start: the message, and the result for a script.
-int Refuse(const std::string& message, JsonSink& json, Console& console) {
+int Refuse(const std::string& message, RunContext context, JsonSink& json, Console& console) {
   PrintError(console, message);
-  if (!json.Write(BuildRefusalJson(message), console.out))
+  context.finished_at = IsoUtc(std::chrono::system_clock::now());
+  if (!json.Write(BuildRefusalJson(context, message), console.out))
     PrintError(console, JsonWriteFailedText(json.Path()));
   return kExitRefused;
 }
@@ -221,6 +222,10 @@ void WaitForRun(RunSession& session, const InterruptGuard& interrupts, const Opt
 }
 
 int RunTestOrVerify(CTestEngine& engine, const Options& options, Console& console) {
+  RunContext context;
+  context.command = options.command == Command::kTest ? "test" : "verify";
+  context.target = options.target;
+  context.started_at = IsoUtc(std::chrono::system_clock::now());
   JsonSink json(options);
   if (json.Wanted() && !json.ToStdout() && EndangersTestData(json.Path(), options.target)) {
     // Nothing is written there, not even the refusal.
@@ -242,7 +247,7 @@ int RunTestOrVerify(CTestEngine& engine, const Options& options, Console& consol
     std::string message = decision.message ? decision.message->text : std::string();
     if (decision.set_size_field)
       message.append("\n").append(FreeSpaceHintText(*decision.set_size_field));
-    return Refuse(message, json, console);
+    return Refuse(message, context, json, console);
   }
   if (decision.message && !options.quiet) PrintLine(console.err, decision.message->text);
 
@@ -270,7 +275,8 @@ int RunTestOrVerify(CTestEngine& engine, const Options& options, Console& consol
   if (!note.empty()) report_stream << ToLf(note) << std::flush;
 
   int exit_code = ExitCodeFor(session.GetOutcome());
-  if (!json.Write(BuildResultJson(ResultOf(session)), console.out)) {
+  context.finished_at = IsoUtc(std::chrono::system_clock::now());
+  if (!json.Write(BuildResultJson(ResultOf(session, context)), console.out)) {
     PrintError(console, JsonWriteFailedText(json.Path()));
     if (exit_code == kExitOk) exit_code = kExitError;
   }

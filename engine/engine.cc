@@ -77,6 +77,11 @@ std::string CTestEngine::WarningText() const {
   return m_warningText;
 }
 
+std::vector<RunStatus> CTestEngine::VerifyHistory() const {
+  std::lock_guard<std::mutex> guard(m_lock);
+  return m_verifyHistory;
+}
+
 RunStatus CTestEngine::CopyStatus() const {
   RunStatus copy;
   {

@@ -68,6 +68,9 @@ class CTestEngine {
   // records an error and notifies the end.
   void RunTest(DoneNotifier done);
   RunStatus CopyStatus() const;
+  // The status as each verify pass of the run left it, in order: an endless
+  // run's passes each with their own counts.
+  std::vector<RunStatus> VerifyHistory() const;
   // The counter the status timestamps come from, for estimates made now.
   int64_t Counter() { return m_platform.Counter(); }
 
@@ -160,8 +163,9 @@ class CTestEngine {
   std::string m_errorText;
   std::string m_warningText;
 
-  mutable std::mutex m_lock;  // guards m_status
+  mutable std::mutex m_lock;  // guards m_status and m_verifyHistory
   RunStatus m_status;
+  std::vector<RunStatus> m_verifyHistory;
   std::atomic<bool> m_abort{false};
 
   // Worker-only state of the current block's check: counts and the first

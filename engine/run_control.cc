@@ -24,6 +24,7 @@ void CTestEngine::PrepareRun() {
     m_status.m_mbWritten = 0;
     m_status.m_verifyPasses = 0;
     m_status.m_cacheBypass = CacheBypass::kDirect;
+    m_verifyHistory.clear();
   }
   if (SizeMB() == 0) {
     m_useAllSpace = true;
@@ -71,7 +72,14 @@ RunError CTestEngine::RunPasses() {
   }
   if (!m_doVerify || m_abort.load()) return RunError();
   for (;;) {
-    if (RunError error = VerifyPass()) return error;
+    RunError error = VerifyPass();
+    {
+      // Once per pass, never per block: the only allocation of a run's
+      // worker besides the aliased set.
+      std::lock_guard<std::mutex> guard(m_lock);
+      m_verifyHistory.push_back(m_status);
+    }
+    if (error) return error;
     const bool faulty = CopyStatus().m_firstError.taken;
     if (m_abort.load() || faulty || !m_endlessVerify) return RunError();
   }

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "engine/engine.h"
 #include "report/report.h"
@@ -62,6 +63,8 @@ class RunSession {
   void Finish();
   bool Finished() const { return m_finished; }
   const RunStatus& FinalStatus() const { return m_status; }
+  // Each verify pass as it ended, in order.
+  const std::vector<RunStatus>& VerifyHistory() const { return m_history; }
   const std::string& ErrorText() const { return m_errorText; }
   const RunError& Error() const { return m_error; }
   const std::string& FinalWarningText() const { return m_warningText; }
@@ -80,6 +83,7 @@ class RunSession {
 
   bool m_finished = false;
   RunStatus m_status;
+  std::vector<RunStatus> m_history;
   std::string m_errorText;
   RunError m_error;
   std::string m_warningText;

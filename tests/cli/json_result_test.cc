@@ -2,6 +2,7 @@
 
 #include "cli/json_result.h"
 #include "engine/text_format.h"
+#include "kalvex_version.h"
 
 #include <gtest/gtest.h>
 
@@ -42,6 +43,7 @@ TEST(ToLfTest, LeavesNoCarriageReturn) {
 TEST(BuildResultJsonTest, FaultyRunWithAllFieldsInTheirOrder) {
   constexpr int64_t kFrequency = 1000000;
   RunResult result;
+  result.context = {"verify", "/media/stick", "2026-12-07T23:25:22Z", "2026-12-07T23:30:00Z"};
   result.outcome = Outcome::kFaulty;
   result.size_mb = 100;
   result.verify_passes = 3;
@@ -60,6 +62,14 @@ TEST(BuildResultJsonTest, FaultyRunWithAllFieldsInTheirOrder) {
   s.m_aliasedCount = 250;
   s.m_firstError = {true, 0x123458, 0x12345, 0xfedcba9876543210};
   s.m_cacheBypass = CacheBypass::kFlushed;
+  // An earlier pass of the endless run that found nothing.
+  RunStatus earlier;
+  earlier.m_frequency = kFrequency;
+  earlier.m_verifyPasses = 2;
+  earlier.m_mbVerified = 100;
+  earlier.m_verifyLast = 2 * kFrequency;
+  earlier.m_okSectors = 204800;
+  result.passes = {earlier, s};
   result.error_text = "Error reading file x.\r\n(Input/output error Code 5)\r\n";
   result.error.kind = ErrorKind::kRead;
   result.error.path = "/m/x";
@@ -69,7 +79,10 @@ TEST(BuildResultJsonTest, FaultyRunWithAllFieldsInTheirOrder) {
   result.error.system_text = "Input/output error";
   result.warning_text = "Warning: Only 100 of 7600 MByte tested.\r\n";
   EXPECT_EQ(BuildResultJson(result).dump(),
-            R"({"outcome":"faulty","size_mbyte":100,"verify_passes":3,)"
+            R"({"schema_version":2,"program_version":")" KALVEX_VERSION R"(","command":"verify",)"
+            R"("target":"/media/stick","started_at":"2026-12-07T23:25:22Z",)"
+            R"("finished_at":"2026-12-07T23:30:00Z","outcome":"faulty","size_mbyte":100,)"
+            R"("verify_passes":3,)"
             R"("sectors":{"ok":204000,"overwritten":300,"slightly_changed":2,"corrupted":498,)"
             R"("aliased":250},"first_error":{"offset":1193048,"expected":"0x0000000000012345",)"
             R"("found":"0xfedcba9876543210"},)"
@@ -78,7 +91,14 @@ TEST(BuildResultJsonTest, FaultyRunWithAllFieldsInTheirOrder) {
             R"("system_text":"Input/output error"},)"
             R"("warning":"Warning: Only 100 of 7600 MByte tested.","cache_bypass":"flushed",)"
             R"("write":{"mbyte":100,"seconds":4.0,"mbyte_per_s":25.0},)"
-            R"("verify":{"mbyte":100,"seconds":2.5,"mbyte_per_s":40.0}})");
+            R"("verify":{"mbyte":100,"seconds":2.5,"mbyte_per_s":40.0},)"
+            R"("passes":[{"pass":2,"verify":{"mbyte":100,"seconds":2.0,"mbyte_per_s":50.0},)"
+            R"("sectors":{"ok":204800,"overwritten":0,"slightly_changed":0,"corrupted":0,)"
+            R"("aliased":0},"first_error":null,"cache_bypass":"direct"},)"
+            R"({"pass":0,"verify":{"mbyte":100,"seconds":2.5,"mbyte_per_s":40.0},)"
+            R"("sectors":{"ok":204000,"overwritten":300,"slightly_changed":2,"corrupted":498,)"
+            R"("aliased":250},"first_error":{"offset":1193048,"expected":"0x0000000000012345",)"
+            R"("found":"0xfedcba9876543210"},"cache_bypass":"flushed"}]})");
 }
 
 TEST(BuildResultJsonTest, NothingStartedGivesNulls) {
@@ -86,10 +106,12 @@ TEST(BuildResultJsonTest, NothingStartedGivesNulls) {
   result.outcome = Outcome::kAborted;
   result.size_mb = 5;
   EXPECT_EQ(BuildResultJson(result).dump(),
-            R"({"outcome":"aborted","size_mbyte":5,"verify_passes":0,)"
+            R"({"schema_version":2,"program_version":")" KALVEX_VERSION R"(","command":"",)"
+            R"("target":"","started_at":"","finished_at":"","outcome":"aborted","size_mbyte":5,)"
+            R"("verify_passes":0,)"
             R"("sectors":{"ok":0,"overwritten":0,"slightly_changed":0,"corrupted":0,"aliased":0},)"
             R"("first_error":null,"error":null,"error_detail":null,"warning":null,)"
-            R"("cache_bypass":null,"write":null,"verify":null})");
+            R"("cache_bypass":null,"write":null,"verify":null,"passes":[]})");
 }
 
 TEST(BuildResultJsonTest, OffsetsBeyond32BitsAndNoElapsedTime) {
