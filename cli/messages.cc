@@ -1,6 +1,7 @@
 #include "cli/messages.h"
 
 #include "engine/language.h"
+#include "engine/messages.h"
 #include "engine/text_format.h"
 
 namespace kalvex::cli {
@@ -27,8 +28,8 @@ std::string UnknownCommandText(const std::string& typed,
     text += FormatText(kMessageChars, LangText("; did you mean '%s'?", "; gemeint ist wohl '%s'?"),
                        nearest->c_str());
   } else {
-    text += LangText(" (commands: test, verify, scan, clean)",
-                     " (Befehle: test, verify, scan, clean)");
+    text += LangText(" (commands: test, verify, scan, clean, list)",
+                     " (Befehle: test, verify, scan, clean, list)");
   }
   return text;
 }
@@ -59,6 +60,20 @@ std::string JsonIsTestDataText(const std::string& path) {
                              "Die Ergebnisdatei \"%s\" würde eine Testdatei des Ziels ersetzen "
                              "oder hinzufügen; bitte einen anderen Namen oder Ordner wählen."),
                     path.c_str());
+}
+
+std::string MediaColumnText(int column) {
+  static constexpr TextPair kColumns[] = {
+      {"DEVICE", "GERÄT"}, {"LABEL", "NAME"},      {"FILE SYSTEM", "DATEISYSTEM"},
+      {"SIZE", "GRÖSSE"},  {"FREE", "FREI"},       {"MOUNTED ON", "EINGEHÄNGT IN"}};
+  return kColumns[column].Get();
+}
+
+std::string NoMediaText(bool all) {
+  return all ? LangText("No device is mounted.", "Kein Gerät ist eingehängt.")
+             : LangText("No removable or USB medium is mounted (--all lists every mounted device).",
+                        "Kein Wechsel- oder USB-Datenträger ist eingehängt (--all zeigt alle "
+                        "eingehängten Geräte).");
 }
 
 std::string NothingToCleanText() {

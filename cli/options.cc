@@ -144,6 +144,13 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, int default_l
   CLI::App* clean = app.add_subcommand(
       "clean", "Remove the test files 1.kvx, 2.kvx, ... that a run left in TARGET");
 
+  CLI::App* list = app.add_subcommand(
+      "list", "Show the mounted removable and USB media and the folders they are mounted at");
+  list->add_flag("--all", options.list_all, "Every mounted device, not only removable ones");
+  list->add_option("--json", json_path, "Write the list as JSON to FILE (\"-\": standard output)")
+      ->type_name("FILE");
+  AddLanguageOption(list, &options.language);
+
   for (CLI::App* sub : {test, verify, scan, clean}) {
     sub->footer(kExitFooter);
     AddLanguageOption(sub, &options.language);
@@ -192,6 +199,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, int default_l
     options.command = Command::kVerify;
   } else if (clean->parsed()) {
     options.command = Command::kClean;
+  } else if (list->parsed()) {
+    options.command = Command::kList;
+    if (list->count("--json") > 0) options.json_path = json_path;
   } else {
     options.command = Command::kScan;
   }

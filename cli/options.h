@@ -5,6 +5,7 @@
 //   kalvex-cli verify TARGET [--endless] [--lang en|de] [--json FILE] [--quiet] [--progress]
 //   kalvex-cli scan   TARGET [--lang en|de]
 //   kalvex-cli clean  TARGET [--all] [--yes] [--lang en|de]
+//   kalvex-cli list   [--all] [--json FILE] [--lang en|de]
 #pragma once
 
 #include <optional>
@@ -13,10 +14,10 @@
 
 namespace kalvex::cli {
 
-enum class Command { kTest, kVerify, kScan, kClean };
+enum class Command { kTest, kVerify, kScan, kClean, kList };
 
 // The subcommands, as typed.
-inline constexpr const char* kCommandNames[] = {"test", "verify", "scan", "clean"};
+inline constexpr const char* kCommandNames[] = {"test", "verify", "scan", "clean", "list"};
 
 // The subcommand closest to a mistyped one (at most two edits away), or
 // none.
@@ -35,6 +36,7 @@ struct Options {
   bool progress = false;  // progress lines also when standard error is no terminal
   bool clean_all = false;  // clean: stray "*.kvx" too, not only the numbered sequence
   bool yes = false;        // clean: no question asked
+  bool list_all = false;   // list: every mounted device, not only removable ones
 };
 
 // The language the environment asks for: the first non-empty one of LC_ALL,

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "cli/clean.h"
+#include "cli/media_list.h"
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
 #include "cli/json_result.h"
@@ -286,6 +287,7 @@ int RunTestOrVerify(CTestEngine& engine, const Options& options, Console& consol
 }  // namespace
 
 int RunCommand(CTestEngine& engine, const Options& options, Console& console) {
+  if (options.command == Command::kList) return RunList(options, console);
   engine.SetTargetPath(options.target.c_str());
   if (options.command == Command::kScan) return RunScan(engine, console);
   if (options.command == Command::kClean) return RunClean(engine, options, console);

@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
   appstream desktop-file-utils
   clang libclang-rt-14-dev
-  libfuse3-dev fuse3
+  libfuse3-dev fuse3 libblkid-dev
   e2fsprogs exfatprogs exfat-fuse ntfs-3g
 )
 

@@ -371,7 +371,7 @@ TEST(CliConventions, MistypesQuietProgressAndErrorPrefix) {
   EXPECT_EQ(typo.err, "kalvex-cli: unknown command 'veriy'; did you mean 'verify'?\n");
   const CliRun nonsense = RunCli({"frobnicate"});
   EXPECT_EQ(nonsense.exit_code, 3);
-  ExpectHas(nonsense.err, {"(commands: test, verify, scan, clean)"}, {"did you mean"});
+  ExpectHas(nonsense.err, {"(commands: test, verify, scan, clean, list)"}, {"did you mean"});
 
   TempDir dir;
   const CliRun quiet = RunCli({"test", dir.path(), "--size", "2", "--quiet"});
@@ -422,6 +422,40 @@ TEST(CliConventions, CleanRemovesOnlyTheTestFilesLeft) {
   const CliRun nothing = RunCli({"clean", elsewhere.path(), "--yes"});
   EXPECT_EQ(nothing.exit_code, 0);
   EXPECT_EQ(nothing.out, "No test files to remove.\n");
+}
+
+}  // namespace
+}  // namespace kalvex::cli::testing
+
+namespace kalvex::cli::testing {
+namespace {
+
+// A labelled file system on a loop device appears in the list with its
+// folder; the test's own image, on a tmpfs of its own.
+TEST(CliConventions, ListShowsWhereAMediumIsMounted) {
+  TmpfsMount space(80 * kMiB);
+  KALVEX_SKIP_UNLESS_MOUNTED(space);
+  const std::string image = space.File("medium.img");
+  const std::string folder = space.File("mnt");
+  ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+  const std::string setup = "truncate -s 32M " + image + " && mkfs.ext4 -q -L KVXLIST " + image +
+                            " && mount -o loop " + image + " " + folder;
+  if (std::system(setup.c_str()) != 0) GTEST_SKIP() << "no loop device for " << image;
+  const CliRun list = RunCli({"list", "--all", "--json", "-"});
+  const CliRun table = RunCli({"list", "--all"});
+  std::system(("umount " + folder).c_str());  // also frees the loop device
+  ASSERT_EQ(list.exit_code, 0) << list.err;
+  bool found = false;
+  for (const json& medium : json::parse(list.out)) {
+    if (medium["mount_point"] != folder) continue;
+    found = true;
+    EXPECT_EQ(medium["label"], "KVXLIST");
+    EXPECT_EQ(medium["file_system"], "ext4");
+    EXPECT_EQ(medium["device"].get<std::string>().rfind("/dev/loop", 0), 0u);
+    EXPECT_GT(medium["size_bytes"].get<uint64_t>(), 20 * kMiB);
+  }
+  EXPECT_TRUE(found) << list.out;
+  ExpectHas(table.out, {"DEVICE", "MOUNTED ON", "KVXLIST", folder + "\n"});
 }
 
 }  // namespace
