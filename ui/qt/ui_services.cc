@@ -2,9 +2,12 @@
 
 #include <QDialog>
 #include <QDir>
+#include <QDir>
 #include <QFileDialog>
+#include <QUrl>
 #include <QMessageBox>
 
+#include "platform/media.h"
 #include "ui/main_dialog_model.h"
 
 namespace kalvex {
@@ -20,10 +23,20 @@ class QtUiServices final : public UiServices {
   }
 
   QString PickFolder(QWidget* parent, const QString& title) override {
-    // Nothing is preselected: the picker opens at the top of the user's own
-    // files, every time.
-    return QFileDialog::getExistingDirectory(parent, title, QDir::homePath(),
-                                             QFileDialog::ShowDirsOnly);
+    // Nothing is preselected; the picker opens where the desktop mounts
+    // removable media (else at the user's own files), with every mounted
+    // stick and card in its sidebar.
+    const QString media = QString::fromStdString(RemovableMediaFolder());
+    QFileDialog dialog(parent, title, media.isEmpty() ? QDir::homePath() : media);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    QList<QUrl> places = {QUrl::fromLocalFile(QDir::homePath())};
+    if (!media.isEmpty()) places << QUrl::fromLocalFile(media);
+    for (const MountedMedium& medium : ListMountedMedia(false))
+      places << QUrl::fromLocalFile(QString::fromStdString(medium.mount_point));
+    dialog.setSidebarUrls(places);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    return dialog.selectedFiles().first();
   }
 
   int RunModal(QDialog* dialog) override { return dialog->exec(); }
