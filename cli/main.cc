@@ -8,7 +8,6 @@
 
 #include "cli/options.h"
 #include "cli/run.h"
-#include "engine/engine.h"
 
 namespace {
 
@@ -32,5 +31,5 @@ int main(int argc, char** argv) {
 
   kalvex::cli::Console console{std::cout, std::cerr, isatty(STDERR_FILENO) == 1, StderrColumns,
                                &std::cin, isatty(STDIN_FILENO) == 1};
-  return kalvex::cli::RunCommand(kalvex::theEngine, *parsed.options, console);
+  return kalvex::cli::RunCommand(*parsed.options, console);
 }

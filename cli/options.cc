@@ -154,7 +154,14 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, int default_l
   for (CLI::App* sub : {test, verify, scan, clean}) {
     sub->footer(kExitFooter);
     AddLanguageOption(sub, &options.language);
+  }
+  for (CLI::App* sub : {scan, clean})
     sub->add_option("TARGET", options.target, "Target folder")->required()->type_name("");
+  for (CLI::App* sub : {test, verify}) {
+    sub->add_option("TARGET", options.targets,
+                    "Target folder; several are tested side by side, each with its own report")
+        ->required()
+        ->type_name("");
   }
   test->add_option("--size", size_text, "Data volume in MByte (default: all available space)")
       ->check(DigitsOnly())
@@ -205,6 +212,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, int default_l
   } else {
     options.command = Command::kScan;
   }
+  if (!options.targets.empty()) options.target = options.targets.front();
   const CLI::App* run = test->parsed() ? test : verify;
   if ((test->parsed() || verify->parsed()) && run->count("--json") > 0)
     options.json_path = json_path;

@@ -25,7 +25,9 @@ std::optional<std::string> NearestCommand(const std::string& typed);
 
 struct Options {
   Command command = Command::kScan;
-  std::string target;
+  std::string target;  // scan and clean; the first of targets for the runs
+  // test and verify: every target named, tested side by side.
+  std::vector<std::string> targets;
   // The --size text as given (digits only); none means all free space.
   std::optional<std::string> size_text;
   bool endless = false;

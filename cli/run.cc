@@ -6,6 +6,9 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <optional>
+#include <vector>
 
 #include "cli/clean.h"
 #include "cli/media_list.h"
@@ -62,56 +65,89 @@ int RunScan(CTestEngine& engine, Console& console) {
   return kExitOk;
 }
 
-// Progress on standard error: on a terminal one line redrawn in place every
-// second; for a log (--progress) a line of its own every ten seconds; with
-// --quiet, or off a terminal without --progress, nothing.
-class LiveLine {
+// One target of a run: its own engine, so that one slow or failing medium
+// never holds up the others, its decision, and its session once started.
+struct TargetRun {
+  std::string target;
+  std::unique_ptr<CTestEngine> engine;
+  RunContext context;
+  std::optional<std::string> refusal;  // not started, and why
+  std::optional<std::string> warning;  // said before the start
+  std::unique_ptr<RunSession> session;
+};
+
+// Progress on standard error: on a terminal one line per target redrawn in
+// place every second; for a log (--progress) a line per target every ten
+// seconds; with --quiet, or off a terminal without --progress, nothing.
+class LiveLines {
  public:
-  LiveLine(Console& console, const Options& options)
+  LiveLines(Console& console, const Options& options)
       : m_console(console),
-        m_mode(options.quiet                 ? Mode::kNone
-               : console.err_is_terminal     ? Mode::kRedraw
-               : options.progress            ? Mode::kLog
-                                             : Mode::kNone) {}
+        m_mode(options.quiet               ? Mode::kNone
+               : console.err_is_terminal   ? Mode::kRedraw
+               : options.progress          ? Mode::kLog
+                                           : Mode::kNone),
+        m_endless(options.endless) {}
 
   // final: the last figures of the run, which a log gets whatever the time.
-  void Draw(RunSession& session, const RunStatus& status, uint64_t verify_pass,
-            bool final = false) {
+  void Draw(std::vector<TargetRun>& runs, bool final = false) {
     if (m_mode == Mode::kNone) return;
-    const ProgressFigures figures = ComputeProgress(status, session.SizeMB(), session.Counter());
-    std::string line = BuildProgressLine(status, figures, verify_pass);
+    const Clock::time_point now = Clock::now();
+    if (m_mode == Mode::kLog && !final && now < m_nextLog) return;
+    m_nextLog = now + kLogInterval;
+    const std::vector<std::string> lines = Lines(runs);
     if (m_mode == Mode::kLog) {
-      const Clock::time_point now = Clock::now();
-      if (!final && now < m_nextLog) return;
-      m_nextLog = now + kLogInterval;
-      m_console.err << line << '\n' << std::flush;
+      for (const std::string& line : lines) m_console.err << line << '\n';
+      m_console.err << std::flush;
       return;
     }
     const size_t columns = m_console.err_columns ? m_console.err_columns() : 0;
-    // One column stays free: a line that fills the last column makes some
-    // terminals wrap before the next carriage return.
-    if (columns > 1) line = FitToWidth(line, columns - 1);
-    // "\r" goes back to the line's start, "\x1b[K" clears what a longer line
-    // left behind.
-    m_console.err << '\r' << line << "\x1b[K" << std::flush;
-    m_shown = true;
+    // Back to the first line of the block drawn last time.
+    if (m_shown > 1) m_console.err << "\x1b[" << (m_shown - 1) << 'A';
+    for (size_t i = 0; i < lines.size(); ++i) {
+      // One column stays free: a line that fills the last column makes some
+      // terminals wrap before the next carriage return.
+      const std::string line = columns > 1 ? FitToWidth(lines[i], columns - 1) : lines[i];
+      // "\r" goes back to the line's start, "\x1b[K" clears what a longer
+      // line left behind.
+      m_console.err << '\r' << line << "\x1b[K" << (i + 1 < lines.size() ? "\n" : "");
+    }
+    m_console.err << std::flush;
+    m_shown = lines.size();
   }
 
-  // Ends the line, so that a message starts on a line of its own.
+  // Ends the block, so that a message starts on a line of its own.
   void Break() {
-    if (!m_shown) return;
+    if (m_shown == 0) return;
     m_console.err << '\n';
-    m_shown = false;
+    m_shown = 0;
   }
 
  private:
   enum class Mode { kNone, kRedraw, kLog };
   static constexpr auto kLogInterval = std::chrono::seconds(10);
 
+  // A line per started run, named by its target when there are several.
+  std::vector<std::string> Lines(std::vector<TargetRun>& runs) const {
+    std::vector<std::string> lines;
+    for (TargetRun& run : runs) {
+      if (!run.session) continue;
+      const RunStatus status =
+          run.session->Finished() ? run.session->FinalStatus() : run.session->Status();
+      const ProgressFigures figures =
+          ComputeProgress(status, run.session->SizeMB(), run.session->Counter());
+      std::string line =
+          BuildProgressLine(status, figures, m_endless ? status.m_verifyPasses : 0);
+      lines.push_back(runs.size() > 1 ? run.target + ": " + line : line);
+    }
+    return lines;
+  }
+
   Console& m_console;
   const Mode m_mode;
-  bool m_shown = false;
-  // The first log line comes after ten seconds: a short run logs only its end.
+  const bool m_endless;
+  size_t m_shown = 0;  // lines of the block on screen
+  // The first log lines come after ten seconds: a short run logs only its end.
   Clock::time_point m_nextLog = Clock::now() + kLogInterval;
 };
 
@@ -183,28 +219,32 @@ class JsonSink {
   std::ofstream m_file;
 };
 
-// A run that does not start: the message, and the result for a script.
-int Refuse(const std::string& message, RunContext context, JsonSink& json, Console& console) {
-  PrintError(console, message);
-  context.finished_at = IsoUtc(std::chrono::system_clock::now());
-  if (!json.Write(BuildRefusalJson(context, message), console.out))
-    PrintError(console, JsonWriteFailedText(json.Path()));
-  return kExitRefused;
-}
-
-// Waits for the end of a started run, passing Ctrl-C on as an abort and
-// redrawing the live line once a second.
-void WaitForRun(RunSession& session, const InterruptGuard& interrupts, const Options& options,
-                LiveLine& live, Console& console) {
+// Waits for the end of every started run, passing Ctrl-C on as an abort to
+// all of them and redrawing the progress once a second.
+void WaitForRuns(std::vector<TargetRun>& runs, const InterruptGuard& interrupts,
+                 const Options& options, LiveLines& live, Console& console) {
   int signals_handled = 0;
   Clock::time_point next_display = Clock::now() + kDisplayInterval;
-  while (!session.WaitForEnd(kPollInterval)) {
+  for (;;) {
+    // One wait of the poll interval per round, on the first run still going.
+    bool waited = false, all_ended = true;
+    for (TargetRun& run : runs) {
+      if (!run.session) continue;
+      const auto wait = waited ? std::chrono::milliseconds(0) : kPollInterval;
+      if (!run.session->WaitForEnd(wait)) {
+        all_ended = false;
+        waited = true;
+      }
+    }
+    if (all_ended) return;
     const int signals = interrupts.Count();
     if (signals > signals_handled) {
-      session.RequestAbort();
+      for (TargetRun& run : runs) {
+        if (run.session) run.session->RequestAbort();
+      }
       live.Break();
       // The first signal asks for the stop; later ones change nothing,
-      // since cutting the worker off mid-block would leave a half-written
+      // since cutting a worker off mid-block would leave a half-written
       // file and a report nobody can trust.
       if (!options.quiet)
         PrintLine(console.err, signals_handled == 0 ? StopRequestedText() : StillStoppingText());
@@ -212,8 +252,7 @@ void WaitForRun(RunSession& session, const InterruptGuard& interrupts, const Opt
     }
     const Clock::time_point now = Clock::now();
     if (now >= next_display) {
-      const RunStatus status = session.Status();
-      live.Draw(session, status, options.endless ? status.m_verifyPasses : 0);
+      live.Draw(runs);
       // Keep the once-a-second beat, but after a stall start a new one
       // rather than catching up with a burst of redraws.
       next_display += kDisplayInterval;
@@ -222,62 +261,125 @@ void WaitForRun(RunSession& session, const InterruptGuard& interrupts, const Opt
   }
 }
 
-int RunTestOrVerify(CTestEngine& engine, const Options& options, Console& console) {
-  RunContext context;
-  context.command = options.command == Command::kTest ? "test" : "verify";
-  context.target = options.target;
-  context.started_at = IsoUtc(std::chrono::system_clock::now());
+// The decision for one target; a refusal is kept, not returned: the other
+// targets go on.
+void Decide(TargetRun& run, const Options& options) {
+  StartRequest request;
+  request.write = options.command == Command::kTest;
+  request.all_space = !options.size_text.has_value();
+  request.size_text = options.size_text.value_or("");
+  request.endless = options.endless;
+  const StartDecision decision = DecideStart(*run.engine, request);
+  if (!decision.start) {
+    std::string message = decision.message ? decision.message->text : std::string();
+    if (decision.set_size_field)
+      message.append("\n").append(FreeSpaceHintText(*decision.set_size_field));
+    run.refusal = message;
+  } else if (decision.message) {
+    run.warning = decision.message->text;
+  }
+}
+
+// Which exit status wins when targets end differently: a faulty medium
+// first, then an error, then what is left uncertain; a refusal or an abort
+// only when nothing more telling happened.
+int Severity(int exit_code) {
+  switch (exit_code) {
+    case kExitFaulty:
+      return 6;
+    case kExitError:
+      return 5;
+    case kExitUnconfirmed:
+      return 4;
+    case kExitRefused:
+      return 3;
+    case kExitAborted:
+      return 2;
+    default:
+      return 1;
+  }
+}
+
+// The report of one run (or why it has none), and its exit status.
+int Report(TargetRun& run, bool several, std::ostream& report_stream, Console& console) {
+  RunSession& session = *run.session;
+  if (several) report_stream << "== " << run.target << " ==\n";
+  if (session.ShowsReport())
+    report_stream << ToLf(session.Report().text) << std::flush;
+  else
+    PrintLine(several ? report_stream : console.err, AbortedText());
+  // Beside the report, on the same stream: a result that is not confirmed
+  // must not be read without it.
+  const std::string note = ReadBackNote(session.FinalStatus());
+  if (!note.empty()) report_stream << ToLf(note) << std::flush;
+  return ExitCodeFor(session.GetOutcome());
+}
+
+int RunTestOrVerify(const Options& options, Console& console, Platform& platform) {
+  const std::vector<std::string>& targets = options.targets;
+  const bool several = targets.size() > 1;
   JsonSink json(options);
-  if (json.Wanted() && !json.ToStdout() && EndangersTestData(json.Path(), options.target)) {
-    // Nothing is written there, not even the refusal.
-    PrintError(console, JsonIsTestDataText(json.Path()));
-    return kExitRefused;
+  for (const std::string& target : targets) {
+    if (json.Wanted() && !json.ToStdout() && EndangersTestData(json.Path(), target)) {
+      // Nothing is written there, not even the refusal.
+      PrintError(console, JsonIsTestDataText(json.Path()));
+      return kExitRefused;
+    }
   }
   if (!json.Open()) {
     PrintError(console, JsonOpenFailedText(json.Path()));
     return kExitRefused;
   }
 
-  StartRequest request;
-  request.write = options.command == Command::kTest;
-  request.all_space = !options.size_text.has_value();
-  request.size_text = options.size_text.value_or("");
-  request.endless = options.endless;
-  const StartDecision decision = DecideStart(engine, request);
-  if (!decision.start) {
-    std::string message = decision.message ? decision.message->text : std::string();
-    if (decision.set_size_field)
-      message.append("\n").append(FreeSpaceHintText(*decision.set_size_field));
-    return Refuse(message, context, json, console);
+  std::vector<TargetRun> runs(targets.size());
+  for (size_t i = 0; i < targets.size(); ++i) {
+    TargetRun& run = runs[i];
+    run.target = targets[i];
+    run.engine = std::make_unique<CTestEngine>(platform);
+    run.engine->SetTargetPath(run.target.c_str());
+    run.context.command = options.command == Command::kTest ? "test" : "verify";
+    run.context.target = run.target;
+    run.context.started_at = IsoUtc(std::chrono::system_clock::now());
+    Decide(run, options);
+    const std::string prefix = several ? run.target + ": " : std::string();
+    if (run.refusal) PrintError(console, prefix + *run.refusal);
+    if (run.warning && !options.quiet) PrintLine(console.err, prefix + *run.warning);
   }
-  if (decision.message && !options.quiet) PrintLine(console.err, decision.message->text);
 
-  RunSession session(engine);
-  LiveLine live(console, options);
+  LiveLines live(console, options);
   {
-    // Counted from before the first block: a signal must never find the
-    // run without its handler and end the process mid-block.
+    // Counted from before the first block: a signal must never find a run
+    // without its handler and end the process mid-block.
     InterruptGuard interrupts;
-    if (session.Start()) WaitForRun(session, interrupts, options, live, console);
+    for (TargetRun& run : runs) {
+      if (run.refusal) continue;
+      run.session = std::make_unique<RunSession>(*run.engine);
+      run.session->Start();
+    }
+    WaitForRuns(runs, interrupts, options, live, console);
   }
-  session.Finish();
-  const RunStatus& status = session.FinalStatus();
-  live.Draw(session, status, options.endless ? status.m_verifyPasses : 0, /*final=*/true);
+  for (TargetRun& run : runs) {
+    if (run.session) run.session->Finish();
+  }
+  live.Draw(runs, /*final=*/true);
   live.Break();
 
   std::ostream& report_stream = json.ToStdout() ? console.err : console.out;
-  if (session.ShowsReport())
-    report_stream << ToLf(session.Report().text) << std::flush;
-  else
-    PrintLine(console.err, AbortedText());
-  // Beside the report, on the same stream: a result that is not confirmed
-  // must not be read without it.
-  const std::string note = ReadBackNote(status);
-  if (!note.empty()) report_stream << ToLf(note) << std::flush;
-
-  int exit_code = ExitCodeFor(session.GetOutcome());
-  context.finished_at = IsoUtc(std::chrono::system_clock::now());
-  if (!json.Write(BuildResultJson(ResultOf(session, context)), console.out)) {
+  int exit_code = kExitOk;
+  nlohmann::ordered_json results = nlohmann::ordered_json::array();
+  for (TargetRun& run : runs) {
+    run.context.finished_at = IsoUtc(std::chrono::system_clock::now());
+    int code = kExitRefused;
+    if (run.refusal) {
+      results.push_back(BuildRefusalJson(run.context, *run.refusal));
+    } else {
+      code = Report(run, several, report_stream, console);
+      results.push_back(BuildResultJson(ResultOf(*run.session, run.context)));
+    }
+    if (Severity(code) > Severity(exit_code)) exit_code = code;
+  }
+  // One target: one object, as ever; several: an array, in their order.
+  if (!json.Write(several ? results : results[0], console.out)) {
     PrintError(console, JsonWriteFailedText(json.Path()));
     if (exit_code == kExitOk) exit_code = kExitError;
   }
@@ -286,12 +388,14 @@ int RunTestOrVerify(CTestEngine& engine, const Options& options, Console& consol
 
 }  // namespace
 
-int RunCommand(CTestEngine& engine, const Options& options, Console& console) {
+int RunCommand(const Options& options, Console& console, Platform& platform) {
   if (options.command == Command::kList) return RunList(options, console);
+  if (options.command == Command::kTest || options.command == Command::kVerify)
+    return RunTestOrVerify(options, console, platform);
+  CTestEngine engine(platform);
   engine.SetTargetPath(options.target.c_str());
   if (options.command == Command::kScan) return RunScan(engine, console);
-  if (options.command == Command::kClean) return RunClean(engine, options, console);
-  return RunTestOrVerify(engine, options, console);
+  return RunClean(engine, options, console);
 }
 
 }  // namespace kalvex::cli

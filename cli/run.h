@@ -27,8 +27,9 @@ struct Console {
   bool in_is_terminal = false;
 };
 
-// Runs the command that options name on engine and returns the exit status.
-// The engine must be idle; g_language must already hold options.language.
-int RunCommand(CTestEngine& engine, const Options& options, Console& console);
+// Runs the command that options name, with an engine of its own for every
+// target over platform, and returns the exit status. g_language must
+// already hold options.language.
+int RunCommand(const Options& options, Console& console, Platform& platform = SystemPlatform());
 
 }  // namespace kalvex::cli

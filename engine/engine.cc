@@ -12,8 +12,6 @@ namespace {
 constexpr size_t kMaxWarningChars = 199;
 }  // namespace
 
-CTestEngine theEngine;
-
 CTestEngine::CTestEngine(Platform& platform) : m_platform(platform) {
   m_status.m_frequency = m_platform.CounterFrequency();
   // Without the buffer the program still starts; every run then ends at once

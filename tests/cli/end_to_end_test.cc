@@ -460,3 +460,43 @@ TEST(CliConventions, ListShowsWhereAMediumIsMounted) {
 
 }  // namespace
 }  // namespace kalvex::cli::testing
+
+namespace kalvex::cli::testing {
+namespace {
+
+// A tower of card readers: every target its own run, side by side; one that
+// fails or is refused never stops the others; one report and one result
+// each, and the worst outcome decides the exit status.
+TEST(CliSeveralTargets, EachRunsOnItsOwnAndTheWorstDecides) {
+  TempDir good, stray, results;
+  WriteFile(stray.File("old.kvx"), "x");
+  TmpfsMount read_only(8 * kMiB);
+  KALVEX_SKIP_UNLESS_MOUNTED(read_only);
+  ASSERT_EQ(std::system(("mount -o remount,ro " + read_only.path()).c_str()), 0);
+  const std::string json_path = results.File("all.json");
+  const CliRun run = RunCli(
+      {"test", good.path(), read_only.path(), stray.path(), "--size", "2", "--json", json_path});
+  EXPECT_EQ(run.exit_code, 2) << run.err;  // the error outweighs the refusal
+  const json all = json::parse(ReadFile(json_path));
+  ASSERT_TRUE(all.is_array());
+  ASSERT_EQ(all.size(), 3u);
+  EXPECT_EQ(all[0]["target"], good.path());
+  EXPECT_EQ(all[0]["outcome"], "ok");
+  EXPECT_EQ(all[1]["outcome"], "error");
+  EXPECT_EQ(all[1]["error_detail"]["kind"], "create");
+  EXPECT_EQ(all[2]["outcome"], "refused");
+  // The good medium was tested in full, whatever the others did.
+  EXPECT_EQ(FileSizeOf(good.File("1.kvx")), 2 * kMiB);
+  ExpectHas(run.out, {"== " + good.path() + " ==\nWarning: Only 2 of",
+                      "== " + read_only.path() + " ==\nError creating file"});
+  ExpectHas(run.err, {"kalvex-cli: " + stray.path() + ": Can't write because of existing files."});
+
+  // One target alone keeps the result a single object.
+  const CliRun single = RunCli({"verify", good.path(), "--json", json_path});
+  EXPECT_EQ(single.exit_code, 0) << single.err;
+  EXPECT_TRUE(json::parse(ReadFile(json_path)).is_object());
+  EXPECT_EQ(single.out.find("=="), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kalvex::cli::testing
