@@ -47,6 +47,12 @@ void MainDialogModel::OnSelectTarget(MainDialogHost& host) {
   UpdateTargetInfo();
 }
 
+void MainDialogModel::SelectTarget(const std::string& folder) {
+  if (folder.empty()) return;
+  engine_.SetTargetPath(folder.c_str());
+  UpdateTargetInfo();
+}
+
 void MainDialogModel::OnAllSpaceClicked() { all_space_checked_ = true; }
 
 void MainDialogModel::OnOnlyClicked() { all_space_checked_ = false; }

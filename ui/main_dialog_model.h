@@ -101,6 +101,8 @@ class MainDialogModel {
 
   // --- The user's actions ---
   void OnSelectTarget(MainDialogHost& host);
+  // The target named when the program was started, as if picked.
+  void SelectTarget(const std::string& folder);
   void OnWriteVerify(MainDialogHost& host) { StartTest(true, host); }
   void OnVerify(MainDialogHost& host) { StartTest(false, host); }
   void OnRefresh() { UpdateTargetInfo(); }

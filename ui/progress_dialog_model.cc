@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "engine/language.h"
+#include "engine/text_format.h"
 #include "report/report.h"
 
 namespace kalvex {
@@ -80,6 +81,28 @@ bool ProgressDialogModel::OnCancel() {
   // Also after the end: harmless, and the next run clears it.
   session_.RequestAbort();
   return close;
+}
+
+std::string ProgressDialogModel::EndNotice(const std::string& target) const {
+  const char* how = "";
+  switch (session_.GetOutcome()) {
+    case Outcome::kOk:
+      how = LangText("no error found", "kein Fehler gefunden");
+      break;
+    case Outcome::kFaulty:
+      how = LangText("faulty sectors found", "fehlerhafte Sektoren gefunden");
+      break;
+    case Outcome::kError:
+      how = LangText("ended on an error", "mit einem Fehler beendet");
+      break;
+    case Outcome::kAborted:
+      how = LangText("aborted", "abgebrochen");
+      break;
+    case Outcome::kUnconfirmed:
+      how = LangText("no error found, not confirmed", "kein Fehler gefunden, nicht bestätigt");
+      break;
+  }
+  return FormatText(999, LangText("Test of %s: %s.", "Test von %s: %s."), target.c_str(), how);
 }
 
 std::string ProgressDialogModel::Caption(int id) const {

@@ -81,6 +81,9 @@ class ProgressDialogModel {
   BarState Bar() const { return bar_state_; }
   // The report box's text; lines end in "\r\n".
   const std::string& ReportText() const { return report_; }
+  // What a desktop notification says when the run is over and the window
+  // is not in front: the target and how the run ended, in one line.
+  std::string EndNotice(const std::string& target) const;
   // The note beside the report once the run is over (ReadBackNote); empty
   // when there is nothing to say. Lines end in "\r\n".
   const std::string& NoteText() const { return note_; }

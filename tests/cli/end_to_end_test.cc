@@ -418,6 +418,7 @@ TEST(CliConventions, CleanRemovesOnlyTheTestFilesLeft) {
   // The link named like a test file is no test file: it stays, and so does
   // what it points to.
   EXPECT_EQ(ListDir(dir.path()), (std::vector<std::string>{"2.kvx", "photo.jpg"}));
+  EXPECT_EQ(ReadFile(dir.File("photo.jpg")), "never touched");
   EXPECT_EQ(ReadFile(elsewhere.File("outside")), "never touched");
   const CliRun nothing = RunCli({"clean", elsewhere.path(), "--yes"});
   EXPECT_EQ(nothing.exit_code, 0);

@@ -115,6 +115,17 @@ TEST_F(MainDialogModelTest, FolderPickerTitleAndCancel) {
   EXPECT_EQ(Enabled(), "1111110");
 }
 
+// "kalvex FOLDER": the folder is chosen as if picked, no picker shown.
+TEST_F(MainDialogModelTest, TargetNamedAtTheStart) {
+  model_.SelectTarget("");
+  EXPECT_FALSE(engine_.HasTarget());
+  model_.SelectTarget(dir_.String());
+  EXPECT_EQ(model_.Caption(main_ids::kTargetLabel), dir_.String());
+  EXPECT_EQ(model_.Caption(main_ids::kTestDataLine), "Keine Testdaten vorhanden.");
+  EXPECT_EQ(Enabled(), "1111110");
+  EXPECT_TRUE(host_.titles.empty());
+}
+
 TEST_F(MainDialogModelTest, VolumeChoices) {
   for (const char* text : {"", "0123456789"}) EXPECT_TRUE(MainDialogModel::IsAcceptableSizeText(text));
   for (const char* text : {"12a", " 1", "-1", "1.5"})

@@ -49,6 +49,7 @@ struct FinishedRun {
   std::vector<std::string> figures;  // 1012 to 1017 at the end
   const char* report_start;          // nullptr: the engine's error text
   std::vector<std::string> present, absent;
+  const char* notice;  // the desktop notice for the target "T"
 };
 
 // 2 MByte/s writing, 4 MByte/s reading on the virtual clock; a pass that has
@@ -60,15 +61,17 @@ const FinishedRun kRuns[] = {
      "Fertig, kein Fehler aufgetreten.\r\n"
      "Sie können die Testdateien *.kvx jetzt löschen oder nach Belieben\r\n"
      "nochmals überprüfen.\r\n",
-     {"Schreibrate: 2,00 MByte/s\r\n", "Leserate: 4,00 MByte/s\r\n"}, {}},
+     {"Schreibrate: 2,00 MByte/s\r\n", "Leserate: 4,00 MByte/s\r\n"}, {},
+     "Test von T: kein Fehler gefunden."},
     {"verify only, in English", 1, 2, 1000, 1000, 2, false, false,
      {"", "", "", "2 MByte", "0 s", "4.00 MByte/s"}, "",
-     {"Reading speed: 4.00 MByte/s\r\n"}, {"Writing speed"}},
+     {"Reading speed: 4.00 MByte/s\r\n"}, {"Writing speed"}, "Test of T: no error found."},
     {"all space resolved", 0, 0, 2, 5, 0, true, false,
      {"2 MByte", "1 s", "2,00 MByte/s", "2 MByte", "0 s", "4,00 MByte/s"},
-     "Achtung: Nur 2 von 5 MByte getestet.\r\n", {}, {}},
+     "Achtung: Nur 2 von 5 MByte getestet.\r\n", {}, {}, "Test von T: kein Fehler gefunden."},
     // Nothing to verify although 3 MByte are expected.
-    {"a pass fails", 0, 0, 1000, 1000, 3, false, true, {}, nullptr, {}, {"Fertig, kein Fehler"}},
+    {"a pass fails", 0, 0, 1000, 1000, 3, false, true, {}, nullptr, {}, {"Fertig, kein Fehler"},
+     "Test von T: mit einem Fehler beendet."},
 };
 
 TEST(ProgressDialogModel, FinishedRuns) {
@@ -115,6 +118,7 @@ TEST(ProgressDialogModel, FinishedRuns) {
     EXPECT_TRUE(report.ends_with("Kalvex v" KALVEX_VERSION_SHORT "\r\n"))
         << report;
     EXPECT_EQ(model.ClipboardText(), report);
+    EXPECT_EQ(model.EndNotice("T"), run.notice);
     // OK closes, with result 0.
     EXPECT_FALSE(model.CloseRequested());
     EXPECT_TRUE(model.OnCancel());

@@ -11,6 +11,7 @@
 #include <QTextCharFormat>
 #include <QTextCursor>
 
+#include "ui/qt/desktop_notice.h"
 #include "ui/qt/dialog_units.h"
 #include "ui/qt/group_box.h"
 
@@ -50,7 +51,7 @@ const QColor kErrorChunk(204, 32, 32);
 }  // namespace
 
 ProgressDialog::ProgressDialog(CTestEngine& engine, QWidget* parent)
-    : QDialog(parent), model_(engine) {
+    : QDialog(parent), model_(engine), engine_target_(engine.TargetPath()) {
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   setModal(true);
@@ -167,6 +168,9 @@ void ProgressDialog::OnTestDone() {
   timer_.stop();
   model_.OnTestDone();
   Render();
+  // A run takes long; the user may be busy elsewhere when it ends.
+  if (!isActiveWindow() && !model_.CloseRequested())
+    ShowDesktopNotice(Text(model_.Title()), Text(model_.EndNotice(engine_target_)));
   if (model_.CloseRequested()) QDialog::done(model_.Result());
 }
 

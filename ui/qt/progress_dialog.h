@@ -50,6 +50,7 @@ class ProgressDialog : public QDialog {
   void Render();
 
   ProgressDialogModel model_;
+  std::string engine_target_;  // for the notice at the end
   QTimer timer_;
   bool started_ = false;
   QString shown_report_;
