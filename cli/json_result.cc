@@ -138,6 +138,7 @@ RunResult ResultOf(const RunSession& session, const RunContext& context) {
   RunResult result;
   result.context = context;
   result.passes = session.VerifyHistory();
+  result.verdict = session.GetVerdict();
   result.outcome = session.GetOutcome();
   result.size_mb = session.FinalSizeMB();
   result.verify_passes = session.FinalStatus().m_verifyPasses;
@@ -171,6 +172,8 @@ nlohmann::ordered_json BuildResultJson(const RunResult& result) {
   nlohmann::ordered_json json = ContextJson(result.context);
   json.update(nlohmann::ordered_json{
       {"outcome", OutcomeName(result.outcome)},
+      {"verdict", VerdictName(result.verdict.kind)},
+      {"intact_mbyte", result.verdict.intact_bytes / kBlockSize},
       {"size_mbyte", result.size_mb},
       {"verify_passes", result.verify_passes},
       {"sectors", SectorsJson(s)},

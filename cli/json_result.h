@@ -10,6 +10,7 @@
 
 #include "engine/run_error.h"
 #include "engine/types.h"
+#include "report/verdict.h"
 #include "ui/run_session.h"
 
 namespace kalvex::cli {
@@ -43,6 +44,7 @@ struct RunResult {
   RunError error;              // the error's kind and fields
   std::string warning_text;    // empty: none
   std::vector<RunStatus> passes;  // each verify pass as it ended
+  Verdict verdict;
 };
 
 // The run's result as the session gives it.

@@ -312,6 +312,7 @@ int Report(TargetRun& run, bool several, std::ostream& report_stream, Console& c
   // must not be read without it.
   const std::string note = ReadBackNote(session.FinalStatus());
   if (!note.empty()) report_stream << ToLf(note) << std::flush;
+  if (session.ShowsReport()) report_stream << session.VerdictSentence() << '\n' << std::flush;
   return ExitCodeFor(session.GetOutcome());
 }
 

@@ -23,6 +23,7 @@ void ProgressDialogModel::Start(DoneNotifier done) {
   bar_state_ = BarState::kNormal;
   report_.clear();
   note_.clear();
+  verdict_.clear();
   error_shown_ = false;
   finished_ = false;
   close_requested_ = false;
@@ -69,6 +70,8 @@ void ProgressDialogModel::OnTestDone() {
   ApplyFigures(status);
   const FinalReport& final_report = session_.Report();
   report_ = final_report.text;
+  // Both beside the report: the verdict, and where the data came from.
+  verdict_ = session_.ShowsReport() ? session_.VerdictSentence() : std::string();
   note_ = ReadBackNote(status);
   if (final_report.error_shown) error_shown_ = true;
 

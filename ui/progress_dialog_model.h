@@ -87,6 +87,8 @@ class ProgressDialogModel {
   // The note beside the report once the run is over (ReadBackNote); empty
   // when there is nothing to say. Lines end in "\r\n".
   const std::string& NoteText() const { return note_; }
+  // The plain verdict once the run is over (none after an abort).
+  const std::string& VerdictText() const { return verdict_; }
   // The report shows a fault or an error: light red text background.
   bool ErrorShown() const { return error_shown_; }
   // The done notification has been handled.
@@ -116,6 +118,7 @@ class ProgressDialogModel {
   BarState bar_state_ = BarState::kNormal;
   std::string report_;
   std::string note_;
+  std::string verdict_;
   bool error_shown_ = false;
   bool finished_ = false;
   bool timer_active_ = false;

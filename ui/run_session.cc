@@ -19,6 +19,8 @@ RunSession::RunSession(CTestEngine& engine) : m_engine(engine) {}
 RunSession::~RunSession() { m_engine.JoinWorker(); }
 
 bool RunSession::Start(DoneNotifier on_done) {
+  const uint64_t capacity = m_engine.GetCapacityMB();
+  m_capacityBytes = capacity == kAllOnes ? 0 : capacity * kBlockSize;
   m_engine.PrepareRun();
   const bool started = m_engine.StartWorker([this, on_done = std::move(on_done)] {
     {
@@ -54,6 +56,9 @@ void RunSession::Finish() {
   m_sizeMB = m_engine.SizeMB();
   m_outcome = ClassifyOutcome(m_status, m_errorText, m_engine.AbortRequested());
   m_report = BuildFinalReport(m_status, m_errorText, m_warningText);
+  m_verdict = JudgeRun(m_status, m_error, m_engine.AbortRequested() || m_status.m_abort,
+                       m_status.m_cacheBypass != CacheBypass::kNotGuaranteed);
+  m_verdictText = VerdictText(m_verdict, m_status, m_capacityBytes);
 }
 
 }  // namespace kalvex

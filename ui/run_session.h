@@ -18,6 +18,7 @@
 
 #include "engine/engine.h"
 #include "report/report.h"
+#include "report/verdict.h"
 
 namespace kalvex {
 
@@ -74,6 +75,13 @@ class RunSession {
   // was tested.
   bool ShowsReport() const { return m_outcome != Outcome::kAborted; }
   const FinalReport& Report() const { return m_report; }
+  // The plain answer beside the report, and its sentence in the language of
+  // the moment Finish ran.
+  const Verdict& GetVerdict() const { return m_verdict; }
+  const std::string& VerdictSentence() const { return m_verdictText; }
+  // What the medium claimed to hold when the run started, in bytes; 0 when
+  // it could not be asked.
+  uint64_t CapacityBytes() const { return m_capacityBytes; }
 
  private:
   CTestEngine& m_engine;
@@ -90,6 +98,9 @@ class RunSession {
   uint64_t m_sizeMB = 0;
   Outcome m_outcome = Outcome::kOk;
   FinalReport m_report;
+  Verdict m_verdict;
+  std::string m_verdictText;
+  uint64_t m_capacityBytes = 0;
 };
 
 }  // namespace kalvex

@@ -62,6 +62,7 @@ TEST(BuildResultJsonTest, FaultyRunWithAllFieldsInTheirOrder) {
   s.m_aliasedCount = 250;
   s.m_firstError = {true, 0x123458, 0x12345, 0xfedcba9876543210};
   s.m_cacheBypass = CacheBypass::kFlushed;
+  result.verdict = {VerdictKind::kFailing, 0x123458 / 512 * 512};
   // An earlier pass of the endless run that found nothing.
   RunStatus earlier;
   earlier.m_frequency = kFrequency;
@@ -81,7 +82,8 @@ TEST(BuildResultJsonTest, FaultyRunWithAllFieldsInTheirOrder) {
   EXPECT_EQ(BuildResultJson(result).dump(),
             R"({"schema_version":2,"program_version":")" KALVEX_VERSION R"(","command":"verify",)"
             R"("target":"/media/stick","started_at":"2026-12-07T23:25:22Z",)"
-            R"("finished_at":"2026-12-07T23:30:00Z","outcome":"faulty","size_mbyte":100,)"
+            R"("finished_at":"2026-12-07T23:30:00Z","outcome":"faulty","verdict":"failing",)"
+            R"("intact_mbyte":1,"size_mbyte":100,)"
             R"("verify_passes":3,)"
             R"("sectors":{"ok":204000,"overwritten":300,"slightly_changed":2,"corrupted":498,)"
             R"("aliased":250},"first_error":{"offset":1193048,"expected":"0x0000000000012345",)"
@@ -107,7 +109,8 @@ TEST(BuildResultJsonTest, NothingStartedGivesNulls) {
   result.size_mb = 5;
   EXPECT_EQ(BuildResultJson(result).dump(),
             R"({"schema_version":2,"program_version":")" KALVEX_VERSION R"(","command":"",)"
-            R"("target":"","started_at":"","finished_at":"","outcome":"aborted","size_mbyte":5,)"
+            R"("target":"","started_at":"","finished_at":"","outcome":"aborted",)"
+            R"("verdict":"inconclusive","intact_mbyte":0,"size_mbyte":5,)"
             R"("verify_passes":0,)"
             R"("sectors":{"ok":0,"overwritten":0,"slightly_changed":0,"corrupted":0,"aliased":0},)"
             R"("first_error":null,"error":null,"error_detail":null,"warning":null,)"

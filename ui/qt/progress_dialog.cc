@@ -42,8 +42,8 @@ QLabel* MakeLabel(QWidget* parent, int id) {
   return label;
 }
 
-// Dialog units of the note's area: room for five lines of text.
-constexpr int kNoteHeight = 44;
+// Dialog units of the note's area: room for six lines of text.
+constexpr int kNoteHeight = 52;
 
 // The error state of the bar: the chunk turns red.
 const QColor kErrorChunk(204, 32, 32);
@@ -209,7 +209,9 @@ void ProgressDialog::Render() {
   FitTextWidths(this);
 
   // The note's lines are cut for a terminal; the label wraps them itself.
-  const QString note = DisplayText(model_.NoteText()).trimmed().replace('\n', ' ');
+  QString note = DisplayText(model_.NoteText()).trimmed().replace('\n', ' ');
+  const QString verdict = Text(model_.VerdictText());
+  if (!verdict.isEmpty()) note = note.isEmpty() ? verdict : verdict + '\n' + note;
   if (note != note_->text() || note_->isHidden() != note.isEmpty()) {
     note_->setText(note);
     note_->setVisible(!note.isEmpty());

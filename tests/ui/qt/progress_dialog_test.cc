@@ -238,12 +238,15 @@ class ProgressDialogTest : public QObject {
       QVERIFY2(TextOf(&dialog, 1011).startsWith(QStringLiteral("Achtung: Nur 2 von 1000 MByte")),
                qPrintable(TextOf(&dialog, 1011) + QString::number(confirmed)));
       QVERIFY(TextOf(&dialog, 1011).contains(QStringLiteral("Fertig, kein Fehler aufgetreten.")));
-      QCOMPARE(note->isVisible(), !confirmed);
-      QCOMPARE(dialog.height() > height_during_run, !confirmed);
-      if (!confirmed) {
-        QVERIFY(note->text().startsWith(QStringLiteral("Achtung: Kalvex konnte nicht")));
-        QVERIFY(note->geometry().top() >= Find(&dialog, 2)->geometry().bottom());
-      }
+      // The verdict always, the warning only where the reads may have come
+      // from a cache; the window grows for them.
+      QVERIFY(note->isVisible());
+      QVERIFY(dialog.height() > height_during_run);
+      QVERIFY(note->geometry().top() >= Find(&dialog, 2)->geometry().bottom());
+      const QString verdict = confirmed ? QStringLiteral("Urteil: echt.")
+                                        : QStringLiteral("Urteil: offen.");
+      QVERIFY2(note->text().startsWith(verdict), qPrintable(note->text()));
+      QCOMPARE(note->text().contains(QStringLiteral("Achtung: Kalvex konnte nicht")), !confirmed);
       Click(&dialog, 2);
     }
   }
