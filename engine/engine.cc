@@ -80,6 +80,14 @@ std::vector<RunStatus> CTestEngine::VerifyHistory() const {
   return m_verifyHistory;
 }
 
+SpeedProfile CTestEngine::CopyProfile() const {
+  std::lock_guard<std::mutex> guard(m_lock);
+  SpeedProfile copy = m_profile;
+  copy.write_done.resize(m_writeSteps);
+  copy.verify_done.resize(m_verifySteps);
+  return copy;
+}
+
 RunStatus CTestEngine::CopyStatus() const {
   RunStatus copy;
   {

@@ -18,6 +18,7 @@
 
 #include "engine/offset_set.h"
 #include "engine/run_error.h"
+#include "engine/speed_profile.h"
 #include "engine/types.h"
 #include "platform/platform.h"
 
@@ -71,6 +72,8 @@ class CTestEngine {
   // The status as each verify pass of the run left it, in order: an endless
   // run's passes each with their own counts.
   std::vector<RunStatus> VerifyHistory() const;
+  // The speed over the position in the test data, so far.
+  SpeedProfile CopyProfile() const;
   // The counter the status timestamps come from, for estimates made now.
   int64_t Counter() { return m_platform.Counter(); }
 
@@ -166,6 +169,10 @@ class CTestEngine {
   mutable std::mutex m_lock;  // guards m_status and m_verifyHistory
   RunStatus m_status;
   std::vector<RunStatus> m_verifyHistory;
+  // Under m_lock too. Its lists are given their full size when the run is
+  // prepared; the passes only store into them.
+  SpeedProfile m_profile;
+  size_t m_writeSteps = 0, m_verifySteps = 0;
   std::atomic<bool> m_abort{false};
 
   // Worker-only state of the current block's check: counts and the first

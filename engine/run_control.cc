@@ -40,6 +40,12 @@ void CTestEngine::PrepareRun() {
   const uint64_t size = SizeMB();
   std::lock_guard<std::mutex> guard(m_lock);
   m_status.m_mbTotal = (m_doWrite && m_doVerify) ? 2 * size : size;
+  m_profile.step_mb = ProfileStepMB(size);
+  m_profile.frequency = m_status.m_frequency;
+  const size_t steps = static_cast<size_t>(size / m_profile.step_mb + 1);
+  m_profile.write_done.assign(steps, 0);
+  m_profile.verify_done.assign(steps, 0);
+  m_writeSteps = m_verifySteps = 0;
 }
 
 bool CTestEngine::StartWorker(DoneNotifier done) {

@@ -27,6 +27,8 @@ RunError CTestEngine::VerifyPass() {
     m_status.m_aliasedCount = 0;
     m_status.m_verifyStart = m_platform.Counter();
     m_status.m_verifyLast = m_platform.Counter();
+    m_profile.verify_start = m_status.m_verifyStart;
+    m_verifySteps = 0;
   }
   PassGuard pass(*this, &m_status.m_verifying);
   m_aliasedOffsets.Clear();
@@ -80,6 +82,8 @@ RunError CTestEngine::VerifyPass() {
       std::lock_guard<std::mutex> guard(m_lock);
       m_status.m_mbVerified = verified;
       m_status.m_verifyLast = m_platform.Counter();
+      if (verified % m_profile.step_mb == 0 && m_verifySteps < m_profile.verify_done.size())
+        m_profile.verify_done[m_verifySteps++] = m_status.m_verifyLast;
     }
   }
 }

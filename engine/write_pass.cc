@@ -34,6 +34,8 @@ RunError CTestEngine::WritePass() {
     m_status.m_mbWritten = 0;
     m_status.m_writeStart = m_platform.Counter();
     m_status.m_writeLast = m_platform.Counter();
+    m_profile.write_start = m_status.m_writeStart;
+    m_writeSteps = 0;
   }
   PassGuard pass(*this, &m_status.m_writing);
   uint64_t total = SizeMB() * kBlockSize;
@@ -82,6 +84,8 @@ RunError CTestEngine::WritePass() {
       std::lock_guard<std::mutex> guard(m_lock);
       m_status.m_mbWritten = written;
       m_status.m_writeLast = m_platform.Counter();
+      if (written % m_profile.step_mb == 0 && m_writeSteps < m_profile.write_done.size())
+        m_profile.write_done[m_writeSteps++] = m_status.m_writeLast;
     }
 
     if (!m_platform.Flush(file, &error))

@@ -355,3 +355,39 @@ TEST(RealMediumRun, WriteAndVerify1025MByte) {
 
 }  // namespace
 }  // namespace kalvex::testing
+
+namespace kalvex::testing {
+namespace {
+
+// The speed over the position: one time per step of the test data, for the
+// write pass and the verify pass, counted on a clock that moves one count
+// per call.
+TEST_F(RunControlTest, SpeedProfileHasATimePerStep) {
+  EXPECT_EQ(ProfileStepMB(5), 1u);
+  EXPECT_EQ(ProfileStepMB(1000), 10u);   // one per cent
+  EXPECT_EQ(ProfileStepMB(1000000), 256u);  // never coarser than 256 MByte
+  EXPECT_EQ(ProfileStepMB(kAllOnes) > 256, true);  // a bounded list for any size
+
+  platform_.next_counter = 0;
+  Prepare(5, true, true);
+  Run();
+  const SpeedProfile profile = engine_.CopyProfile();
+  EXPECT_EQ(profile.step_mb, 1u);
+  ASSERT_EQ(profile.write_done.size(), 5u);
+  ASSERT_EQ(profile.verify_done.size(), 5u);
+  // Each block reads the clock once, a pass's start twice: the first step
+  // takes two counts, every later one one.
+  const double f = static_cast<double>(profile.frequency);
+  for (const auto& rates : {profile.WriteRates(), profile.VerifyRates()}) {
+    ASSERT_EQ(rates.size(), 5u);
+    EXPECT_DOUBLE_EQ(rates[0], f / 2);
+    for (size_t i = 1; i < rates.size(); ++i) EXPECT_DOUBLE_EQ(rates[i], f);
+  }
+  // A new run starts with an empty profile.
+  Reset();
+  Prepare(3, true, false);
+  EXPECT_TRUE(engine_.CopyProfile().write_done.empty());
+}
+
+}  // namespace
+}  // namespace kalvex::testing
