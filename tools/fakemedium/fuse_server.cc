@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -20,23 +21,34 @@ const std::string kServedPath = std::string("/") + kServedName;
 
 Medium& TheMedium() { return *static_cast<Medium*>(fuse_get_context()->private_data); }
 
-// SIGUSR1 stays blocked in every thread (the mask is set before FUSE starts
-// any) and is taken here instead, outside a signal handler, so that the
-// vanish is recorded in the log the moment it happens.
-void WaitForPullSignal(Medium* medium) {
+// SIGUSR1 and SIGUSR2 stay blocked in every thread (the mask is set before
+// FUSE starts any) and are taken here instead, outside a signal handler, so
+// that the vanish is recorded in the log the moment it happens and the map
+// can be written with the usual locks and files.
+sigset_t SignalsTakenHere() {
   sigset_t set;
   sigemptyset(&set);
   sigaddset(&set, SIGUSR1);
+  sigaddset(&set, SIGUSR2);
+  return set;
+}
+
+void WaitForSignals(Medium* medium) {
+  const sigset_t set = SignalsTakenHere();
   for (;;) {
     int signal_number = 0;
-    if (sigwait(&set, &signal_number) == 0) medium->PullOnSignal();
+    if (sigwait(&set, &signal_number) != 0) continue;
+    if (signal_number == SIGUSR1) {
+      medium->PullOnSignal();
+    } else if (const int error = medium->SaveWrittenMap(); error != 0) {
+      std::fprintf(stderr, "fakemedium: cannot save the written map: %s\n",
+                   std::strerror(error));
+    }
   }
 }
 
-void BlockPullSignal() {
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGUSR1);
+void BlockSignalsTakenHere() {
+  const sigset_t set = SignalsTakenHere();
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
@@ -44,7 +56,7 @@ void* Init(fuse_conn_info* /*connection*/, fuse_config* /*config*/) {
   Medium* medium = static_cast<Medium*>(fuse_get_context()->private_data);
   // Started here, after FUSE has gone into the background: a fork keeps
   // only the thread that calls it.
-  std::thread(WaitForPullSignal, medium).detach();
+  std::thread(WaitForSignals, medium).detach();
   return medium;
 }
 
@@ -141,7 +153,7 @@ int Serve(Medium& medium, const Settings& settings, const char* program) {
   if (settings.foreground) args.push_back("-f");
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
-  BlockPullSignal();
+  BlockSignalsTakenHere();
   const fuse_operations operations = Operations();
   return fuse_main(static_cast<int>(argv.size()), argv.data(), &operations, &medium);
 }
