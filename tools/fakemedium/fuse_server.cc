@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -33,11 +34,17 @@ sigset_t SignalsTakenHere() {
   return set;
 }
 
+// Joined before Serve returns: the medium it points to goes right after,
+// and a signal then must not reach it.
+std::thread g_signalThread;
+std::atomic<bool> g_signalThreadStop{false};
+
 void WaitForSignals(Medium* medium) {
   const sigset_t set = SignalsTakenHere();
   for (;;) {
     int signal_number = 0;
     if (sigwait(&set, &signal_number) != 0) continue;
+    if (g_signalThreadStop.load()) return;
     if (signal_number == SIGUSR1) {
       medium->PullOnSignal();
     } else if (const int error = medium->SaveWrittenMap(); error != 0) {
@@ -45,6 +52,13 @@ void WaitForSignals(Medium* medium) {
                    std::strerror(error));
     }
   }
+}
+
+void StopSignalThread() {
+  if (!g_signalThread.joinable()) return;
+  g_signalThreadStop.store(true);
+  pthread_kill(g_signalThread.native_handle(), SIGUSR2);
+  g_signalThread.join();
 }
 
 void BlockSignalsTakenHere() {
@@ -56,7 +70,7 @@ void* Init(fuse_conn_info* /*connection*/, fuse_config* /*config*/) {
   Medium* medium = static_cast<Medium*>(fuse_get_context()->private_data);
   // Started here, after FUSE has gone into the background: a fork keeps
   // only the thread that calls it.
-  std::thread(WaitForSignals, medium).detach();
+  g_signalThread = std::thread(WaitForSignals, medium);
   return medium;
 }
 
@@ -155,7 +169,11 @@ int Serve(Medium& medium, const Settings& settings, const char* program) {
   for (std::string& arg : args) argv.push_back(arg.data());
   BlockSignalsTakenHere();
   const fuse_operations operations = Operations();
-  return fuse_main(static_cast<int>(argv.size()), argv.data(), &operations, &medium);
+  const int status =
+      fuse_main(static_cast<int>(argv.size()), argv.data(), &operations, &medium);
+  // FUSE has joined its own threads by now, Init's among them.
+  StopSignalThread();
+  return status;
 }
 
 }  // namespace kalvex::fakemedium
