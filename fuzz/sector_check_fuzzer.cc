@@ -1,9 +1,6 @@
-// Fuzzes CTestEngine::CheckBlock against a deliberately slow model of the
-// sector rules. The model shares nothing with the engine but the buffer it
-// reads: its own pattern generator, its own wrong-bit count, a plain std::set
-// for the aliased offsets and a "lowest offset wins" first error, so a slip
-// in the engine's shortcuts (one pass over the words, first-seen instead of
-// lowest, runs of aliased sectors added as ranges) cannot hide in both.
+// Fuzzes CTestEngine::CheckBlock against the deliberately slow model of the
+// sector rules in tools/reference/sector_model.h, which shares nothing with
+// the engine but the buffer it reads.
 //
 // Input layout: bytes are read from the front, little-endian, and every read
 // past the end yields zero, so any byte string is a valid input.
@@ -19,25 +16,24 @@
 //        of consecutive bits inverted.
 // fuzz/make_corpus.py writes the seeds in this layout.
 
-#include <array>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <set>
 
 #include "engine/engine.h"
 #include "engine/types.h"
+#include "tools/reference/sector_model.h"
 
 namespace {
 
 constexpr uint64_t kMiB = uint64_t{1} << 20;
 constexpr uint64_t kSector = 512;
-constexpr unsigned kWords = 64;
+constexpr unsigned kWords = kalvex::reference::kSectorWords;
 constexpr unsigned kSectors = 2048;
-static_assert(kalvex::kBlockSize == kSectors * kSector && kalvex::kWordsPerSector == kWords,
+static_assert(kalvex::kBlockSize == kSectors * kSector && kalvex::kWordsPerSector == kWords &&
+                  kalvex::reference::kSectorBytes == kSector,
               "the model's geometry must be the engine's");
 // The highest 1 MiB-aligned block start whose block still ends within 2^64.
 constexpr uint64_t kTopBlock = ~uint64_t{0} - kMiB + 1;
@@ -45,52 +41,9 @@ constexpr uint64_t kTopBlock = ~uint64_t{0} - kMiB + 1;
 // either side of the first such edge are worth aiming at.
 constexpr uint64_t kSectorNumberEdge = uint64_t{1} << 41;
 
-using Words = std::array<uint64_t, kWords>;
-
-Words Pattern(uint64_t seed) {
-  Words w;
-  w[0] = seed;
-  for (unsigned k = 1; k < kWords; ++k) w[k] = w[k - 1] * 0x10000000FULL + 17;
-  return w;
-}
-
-int WrongBits(const uint64_t* read, uint64_t seed) {
-  const Words expected = Pattern(seed);
-  int bits = 0;
-  for (unsigned k = 0; k < kWords; ++k) bits += std::popcount(read[k] ^ expected[k]);
-  return bits;
-}
-
-struct Model {
-  uint64_t ok = 0, overwritten = 0, changed = 0, corrupted = 0;
-  std::set<uint64_t> aliased;
-  kalvex::FirstError first;
-
-  void Sector(const uint64_t* read, uint64_t p) {
-    const Words own = Pattern(p);
-    int b = 0;
-    for (unsigned k = 0; k < kWords; ++k) {
-      b += std::popcount(read[k] ^ own[k]);
-      const uint64_t at = p + 8 * k;
-      if (read[k] != own[k] && (!first.taken || at < first.offset))
-        first = kalvex::FirstError{true, at, own[k], read[k]};
-    }
-    if (b == 0) {
-      ++ok;
-      return;
-    }
-    const uint64_t s = read[0];
-    if (s == p || s % kSector != 0 || WrongBits(read, s) != 0) {
-      if (b < 8)
-        ++changed;
-      else
-        ++corrupted;
-      return;
-    }
-    ++overwritten;
-    aliased.insert(s);
-  }
-};
+using Words = kalvex::reference::SectorWords;
+using kalvex::reference::Pattern;
+using Model = kalvex::reference::PassTally;
 
 class Input {
  public:
@@ -242,7 +195,7 @@ void Compare(const Model& model, const kalvex::CTestEngine& engine, uint64_t blo
   const kalvex::RunStatus status = engine.CopyStatus();
   Expect("ok sectors", block, model.ok, status.m_okSectors);
   Expect("overwritten sectors", block, model.overwritten, status.m_overwrittenSectors);
-  Expect("slightly changed sectors", block, model.changed, status.m_changedSectors);
+  Expect("slightly changed sectors", block, model.slightly_changed, status.m_changedSectors);
   Expect("corrupted sectors", block, model.corrupted, status.m_corruptedSectors);
   Expect("aliased count", block, model.aliased.size(), status.m_aliasedCount);
   Expect("aliased set size", block, model.aliased.size(), engine.AliasedOffsets().Count());

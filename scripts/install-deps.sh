@@ -11,7 +11,8 @@ packages=(
   appstream desktop-file-utils
   clang libclang-rt-14-dev
   libfuse3-dev fuse3 libblkid-dev
-  e2fsprogs exfatprogs exfat-fuse ntfs-3g
+  e2fsprogs exfatprogs exfat-fuse ntfs-3g dosfstools
+  jq util-linux mount
 )
 
 missing=()

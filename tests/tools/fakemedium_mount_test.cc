@@ -18,6 +18,7 @@
 
 #include "tests/support/mount.h"
 #include "tests/support/support.h"
+#include "tests/tools/test_sectors.h"
 #include "tools/fakemedium/bit_flips.h"
 
 namespace kalvex::fakemedium {
@@ -348,6 +349,39 @@ TEST_F(FakeMediumMountTest, VanishesOnSigusr1WithEnxio) {
   ReadAt(file.fd(), 0, 4096, &result);
   EXPECT_EQ(result, -ENXIO);
   EXPECT_TRUE(m_simulator->LogHas("enxio read 0 4096"));
+}
+
+// Waits (up to kPatience) until path exists.
+bool WaitForFile(const std::string& path) {
+  const auto deadline = std::chrono::steady_clock::now() + kPatience;
+  while (access(path.c_str(), F_OK) != 0) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+TEST_F(FakeMediumMountTest, WrittenMapIsSavedOnSigusr2AndAtTheEnd) {
+  const std::string map = m_tmpfs.File("written.map");
+  kalvex::testing::WriteFile(map, "left from before\n");
+  ASSERT_TRUE(Start({"--advertised", "4M", "--written-map", map, "--write-error", "3M:512"}));
+  EXPECT_NE(access(map.c_str(), F_OK), 0) << "a map from before is removed at the start";
+  {
+    FileHandle file(m_simulator->file(), O_RDWR | O_DIRECT);
+    ASSERT_GE(file.fd(), 0);
+    EXPECT_EQ(WriteAt(file.fd(), 1 * kMiB, test_data::TestSectors(0, 256)), 131072);
+    EXPECT_EQ(WriteAt(file.fd(), 1 * kMiB + 131072, test_data::TestSectors(131072, 256)), 131072);
+    EXPECT_EQ(WriteAt(file.fd(), 3 * kMiB, test_data::TestSectors(262144, 8)), -EIO);
+    ASSERT_EQ(kill(m_simulator->pid(), SIGUSR2), 0);
+    ASSERT_TRUE(WaitForFile(map));
+    EXPECT_EQ(kalvex::testing::ReadFile(map), "1048576 0 262144\n");
+    EXPECT_EQ(WriteAt(file.fd(), 1 * kMiB + 4096, std::vector<unsigned char>(4096, 0)), 4096);
+  }
+  EXPECT_TRUE(m_simulator->LogHas("eio write 3145728 4096 P=262144"));
+  const int status = m_simulator->Stop();
+  m_simulator.reset();
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(kalvex::testing::ReadFile(map), "1048576 0 4096\n1056768 8192 253952\n");
 }
 
 }  // namespace

@@ -6,10 +6,15 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "tests/tools/test_sectors.h"
+
 namespace kalvex::fakemedium {
 namespace {
 
 constexpr uint64_t kKiB = 1024;
+constexpr uint64_t kMiB = 1048576;
+
+using test_data::TestSectors;
 
 Settings MediumOf(MapMode mode, uint64_t advertised, uint64_t real) {
   Settings settings;
@@ -201,6 +206,49 @@ TEST(MediumTest, TheEndOfTheMedium) {
   EXPECT_EQ(m.Write(64 * kKiB, DataAt(0, 512)), -ENOSPC);
   EXPECT_EQ(m.Lines(),
             (std::vector<std::string>{"write 64512 1024 -> 64512", "enospc write 65536 512"}));
+}
+
+
+// A refused write of test data names the test offset it carried, so the
+// bench can tell which part of the data the medium would not take.
+TEST(MediumTest, FailedWritesNameTheTestOffsetOfTheirFirstWholeSector) {
+  Settings settings = MediumOf(MapMode::kHonest, 64 * kKiB, 64 * kKiB);
+  settings.write_errors = {{16 * kKiB, 1}};
+  settings.vanish_after = 64 * kKiB;
+  LoggedMedium m(settings);
+  EXPECT_EQ(m.Write(15 * kKiB, TestSectors(3 * kMiB, 4)), -EIO);
+  // Starts mid-sector: the first whole sector is the second one given.
+  std::vector<unsigned char> shifted(100, 0);
+  const std::vector<unsigned char> tail = TestSectors(5 * kMiB, 2);
+  shifted.insert(shifted.end(), tail.begin(), tail.end());
+  EXPECT_EQ(m.Write(16 * kKiB - 100, shifted), -EIO);
+  EXPECT_EQ(m.Write(15 * kKiB, DataAt(0, 2048)), -EIO);
+  EXPECT_EQ(m.Write(64 * kKiB, TestSectors(0, 1)), -ENOSPC);
+  EXPECT_EQ(m.Write(0, TestSectors(7 * kMiB, 128)), -EIO);  // vanished
+  EXPECT_EQ(m.Lines(), (std::vector<std::string>{
+                           "eio write 15360 2048 P=3145728", "eio write 16284 1124 P=5242880",
+                           "eio write 15360 2048", "enospc write 65536 512 P=0",
+                           "vanished after 5732 bytes", "eio write 0 65536 P=7340032"}));
+}
+
+TEST(MediumTest, WrittenMapFollowsTheWritesTheMediumTook) {
+  Settings settings = MediumOf(MapMode::kWrap, 64 * kKiB, 16 * kKiB);
+  settings.write_errors = {{40 * kKiB, 1}};
+  settings.written_map_path = "unused";
+  LoggedMedium m(settings);
+  ASSERT_NE(m.medium->written_map(), nullptr);
+  EXPECT_EQ(m.Write(4 * kKiB, TestSectors(0, 8)), 4096);
+  // Wrapped onto store 4 KiB; the map keeps addresses as the writer gave them.
+  EXPECT_EQ(m.Write(20 * kKiB, TestSectors(4 * kKiB, 8)), 4096);
+  EXPECT_EQ(m.Write(40 * kKiB, TestSectors(8 * kKiB, 8)), -EIO);
+  EXPECT_EQ(m.Write(6 * kKiB, DataAt(0, 512)), 512);
+  EXPECT_EQ(m.medium->written_map()->Runs(), (std::vector<MapRun>{{4 * kKiB, 0, 2048},
+                                                                   {6656, 2560, 1536},
+                                                                   {20 * kKiB, 4 * kKiB, 4096}}));
+  const Medium plain(MediumOf(MapMode::kHonest, 64 * kKiB, 64 * kKiB),
+                     std::make_unique<MemoryStore>(64 * kKiB), nullptr);
+  EXPECT_EQ(plain.written_map(), nullptr);
+  EXPECT_EQ(plain.SaveWrittenMap(), 0);
 }
 
 }  // namespace

@@ -18,7 +18,8 @@ constexpr const char* kFooter =
     "Rate flips: sector i (512 bytes) is hit when h % N == 0 with\n"
     "h = splitmix64(S ^ i), at bit b = splitmix64(h) % 4096: byte i*512 + b/8,\n"
     "bit b % 8 (bit k is the value 1 << k).\n"
-    "SIGUSR1 makes the medium vanish at once, like --vanish-after.\n";
+    "SIGUSR1 makes the medium vanish at once, like --vanish-after.\n"
+    "SIGUSR2 saves the --written-map file (it is saved at the end too).\n";
 
 CLI::Validator SizeText() {
   return CLI::Validator(
@@ -105,24 +106,16 @@ std::string CheckSettings(const Settings& s) {
   return {};
 }
 
-ParseResult ParseCommandLine(const std::vector<std::string>& args) {
-  Settings settings;
-  Texts texts;
-  CLI::App app{"fakemedium: a storage medium that lies, served as one file over FUSE.",
-               "fakemedium"};
-  app.footer(kFooter);
-  app.add_option("MOUNTPOINT", settings.mount_point, "Empty folder to mount on")
-      ->required()
-      ->type_name("");
+namespace {
+
+// The options that say how the medium behaves, shared by fakemedium and
+// fakemedium-predict so both read a scenario's options the same way.
+void AddMediumOptions(CLI::App& app, Settings& settings, Texts& texts, bool& wrap_flag) {
   app.add_option("--advertised", texts.advertised, "Size of the served file")
       ->required()
       ->check(SizeText());
   app.add_option("--real", texts.real, "What the medium really keeps (default: --advertised)")
       ->check(SizeText());
-  app.add_option("--store", settings.store_path,
-                 "Keep the real bytes in this file (default: memory)")
-      ->type_name("PATH");
-  bool wrap_flag = false;
   CLI::Option* wrap =
       app.add_flag("--wrap", wrap_flag, "Beyond --real, address A lands at A mod real");
   app.add_option("--drop", texts.drop, "Beyond --real, writes are lost; reads return 0x00 or 0xFF")
@@ -151,6 +144,43 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
   app.add_option("--slow", settings.slow_mib_per_second, "Move at most this many MiB per second")
       ->check(CLI::PositiveNumber)
       ->type_name("MIBPS");
+}
+
+// Parses args into app; false, with what to print and the exit code in
+// result, when the program should stop here.
+template <typename Result>
+bool Parse(CLI::App& app, const std::vector<std::string>& args, Result& result) {
+  std::vector<const char*> argv;
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  try {
+    app.parse(static_cast<int>(argv.size()), argv.data());
+  } catch (const CLI::ParseError& error) {
+    std::ostringstream out;
+    std::ostringstream err;
+    result.exit_code = app.exit(error, out, err) == 0 ? 0 : 2;
+    result.out_text = out.str();
+    result.err_text = err.str();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+ParseResult ParseCommandLine(const std::vector<std::string>& args) {
+  Settings settings;
+  Texts texts;
+  bool wrap_flag = false;
+  CLI::App app{"fakemedium: a storage medium that lies, served as one file over FUSE.",
+               "fakemedium"};
+  app.footer(kFooter);
+  app.add_option("MOUNTPOINT", settings.mount_point, "Empty folder to mount on")
+      ->required()
+      ->type_name("");
+  AddMediumOptions(app, settings, texts, wrap_flag);
+  app.add_option("--store", settings.store_path,
+                 "Keep the real bytes in this file (default: memory)")
+      ->type_name("PATH");
   app.add_option("--vanish-after", texts.vanish_after,
                  "Vanish once requests have asked for more than this many bytes")
       ->check(SizeText())
@@ -160,21 +190,13 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
       ->type_name("eio|enxio");
   app.add_option("--log", settings.log_path, "Append one line per event to FILE")
       ->type_name("FILE");
+  app.add_option("--written-map", settings.written_map_path,
+                 "Save which test offset each sector holds to FILE on SIGUSR2 and at the end")
+      ->type_name("FILE");
   app.add_flag("-f", settings.foreground, "Stay in the foreground");
 
-  std::vector<const char*> argv;
-  for (const std::string& arg : args) argv.push_back(arg.c_str());
   ParseResult result;
-  try {
-    app.parse(static_cast<int>(argv.size()), argv.data());
-  } catch (const CLI::ParseError& error) {
-    std::ostringstream out;
-    std::ostringstream err;
-    result.exit_code = app.exit(error, out, err) == 0 ? 0 : 2;
-    result.out_text = out.str();
-    result.err_text = err.str();
-    return result;
-  }
+  if (!Parse(app, args, result)) return result;
   if (wrap_flag) settings.mode = MapMode::kWrap;
   settings = Convert(texts, settings);
   if (std::string problem = CheckSettings(settings); !problem.empty()) {
@@ -183,6 +205,41 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     return result;
   }
   result.settings = settings;
+  return result;
+}
+
+PredictParseResult ParsePredictCommandLine(const std::vector<std::string>& args) {
+  PredictOptions options;
+  Texts texts;
+  bool wrap_flag = false;
+  CLI::App app{"fakemedium-predict: what a verify pass over the test data on a simulated "
+               "medium must report, worked out from the simulator's store and written map.",
+               "fakemedium-predict"};
+  app.footer(
+      "Give the medium options the simulator ran with (--write-error and --slow are\n"
+      "accepted and change nothing that a read returns). Prints JSON on standard output.\n");
+  AddMediumOptions(app, options.medium, texts, wrap_flag);
+  app.add_option("--store", options.medium.store_path, "The simulator's store file")
+      ->required()
+      ->type_name("PATH");
+  app.add_option("--written-map", options.medium.written_map_path,
+                 "The map the simulator saved with --written-map")
+      ->required()
+      ->type_name("FILE");
+  app.add_option("--size-mb", options.size_mb, "The run's amount of test data, in MiB")
+      ->required()
+      ->type_name("N");
+
+  PredictParseResult result;
+  if (!Parse(app, args, result)) return result;
+  if (wrap_flag) options.medium.mode = MapMode::kWrap;
+  options.medium = Convert(texts, options.medium);
+  if (std::string problem = CheckSettings(options.medium); !problem.empty()) {
+    result.exit_code = 2;
+    result.err_text = "fakemedium-predict: " + problem + "\n";
+    return result;
+  }
+  result.options = options;
   return result;
 }
 

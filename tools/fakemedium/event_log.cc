@@ -50,10 +50,11 @@ void EventLog::Flipped(uint64_t offset, unsigned bit) {
   Line("flip " + std::to_string(offset) + " " + std::to_string(bit));
 }
 
-void EventLog::Failed(int error, bool write, uint64_t address, uint64_t length) {
+void EventLog::Failed(int error, bool write, uint64_t address, uint64_t length,
+                      std::optional<uint64_t> test_offset) {
   if (m_stream == nullptr) return;
   Line(ErrorName(error) + (write ? " write " : " read ") + std::to_string(address) + " " +
-       std::to_string(length));
+       std::to_string(length) + (test_offset ? " P=" + std::to_string(*test_offset) : ""));
 }
 
 void EventLog::VanishedAfter(uint64_t bytes) {

@@ -5,6 +5,8 @@
 //   drop A LEN            LEN bytes written at A were lost
 //   flip OFFSET BIT       a read returned bit BIT of byte OFFSET turned over
 //   ERR read|write A LEN  the request failed; ERR is eio, enxio or enospc
+//   ERR write A LEN P=N   the same, for a write whose first whole sector was
+//                         the test sector of test offset N
 //   vanished after N bytes | vanished on SIGUSR1
 // Each line is flushed when written, so it can be read while the simulator
 // runs. Without a file nothing is recorded.
@@ -13,6 +15,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace kalvex::fakemedium {
@@ -33,7 +36,8 @@ class EventLog {
   void Dropped(uint64_t address, uint64_t length);
   void Flipped(uint64_t offset, unsigned bit);
   // error is EIO, ENXIO or ENOSPC.
-  void Failed(int error, bool write, uint64_t address, uint64_t length);
+  void Failed(int error, bool write, uint64_t address, uint64_t length,
+              std::optional<uint64_t> test_offset = std::nullopt);
   void VanishedAfter(uint64_t bytes);
   void VanishedOnSignal();
 

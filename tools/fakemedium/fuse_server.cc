@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -20,23 +22,47 @@ const std::string kServedPath = std::string("/") + kServedName;
 
 Medium& TheMedium() { return *static_cast<Medium*>(fuse_get_context()->private_data); }
 
-// SIGUSR1 stays blocked in every thread (the mask is set before FUSE starts
-// any) and is taken here instead, outside a signal handler, so that the
-// vanish is recorded in the log the moment it happens.
-void WaitForPullSignal(Medium* medium) {
+// SIGUSR1 and SIGUSR2 stay blocked in every thread (the mask is set before
+// FUSE starts any) and are taken here instead, outside a signal handler, so
+// that the vanish is recorded in the log the moment it happens and the map
+// can be written with the usual locks and files.
+sigset_t SignalsTakenHere() {
   sigset_t set;
   sigemptyset(&set);
   sigaddset(&set, SIGUSR1);
+  sigaddset(&set, SIGUSR2);
+  return set;
+}
+
+// Joined before Serve returns: the medium it points to goes right after,
+// and a signal then must not reach it.
+std::thread g_signalThread;
+std::atomic<bool> g_signalThreadStop{false};
+
+void WaitForSignals(Medium* medium) {
+  const sigset_t set = SignalsTakenHere();
   for (;;) {
     int signal_number = 0;
-    if (sigwait(&set, &signal_number) == 0) medium->PullOnSignal();
+    if (sigwait(&set, &signal_number) != 0) continue;
+    if (g_signalThreadStop.load()) return;
+    if (signal_number == SIGUSR1) {
+      medium->PullOnSignal();
+    } else if (const int error = medium->SaveWrittenMap(); error != 0) {
+      std::fprintf(stderr, "fakemedium: cannot save the written map: %s\n",
+                   std::strerror(error));
+    }
   }
 }
 
-void BlockPullSignal() {
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGUSR1);
+void StopSignalThread() {
+  if (!g_signalThread.joinable()) return;
+  g_signalThreadStop.store(true);
+  pthread_kill(g_signalThread.native_handle(), SIGUSR2);
+  g_signalThread.join();
+}
+
+void BlockSignalsTakenHere() {
+  const sigset_t set = SignalsTakenHere();
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
@@ -44,7 +70,7 @@ void* Init(fuse_conn_info* /*connection*/, fuse_config* /*config*/) {
   Medium* medium = static_cast<Medium*>(fuse_get_context()->private_data);
   // Started here, after FUSE has gone into the background: a fork keeps
   // only the thread that calls it.
-  std::thread(WaitForPullSignal, medium).detach();
+  g_signalThread = std::thread(WaitForSignals, medium);
   return medium;
 }
 
@@ -141,9 +167,13 @@ int Serve(Medium& medium, const Settings& settings, const char* program) {
   if (settings.foreground) args.push_back("-f");
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
-  BlockPullSignal();
+  BlockSignalsTakenHere();
   const fuse_operations operations = Operations();
-  return fuse_main(static_cast<int>(argv.size()), argv.data(), &operations, &medium);
+  const int status =
+      fuse_main(static_cast<int>(argv.size()), argv.data(), &operations, &medium);
+  // FUSE has joined its own threads by now, Init's among them.
+  StopSignalThread();
+  return status;
 }
 
 }  // namespace kalvex::fakemedium

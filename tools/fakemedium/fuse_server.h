@@ -12,7 +12,7 @@ constexpr const char* kServedName = "medium";
 
 // Mounts, serves with several threads until unmounted or stopped by
 // SIGINT, SIGTERM or SIGHUP, and returns the exit status. SIGUSR1 makes the
-// medium vanish.
+// medium vanish; SIGUSR2 saves its written map.
 int Serve(Medium& medium, const Settings& settings, const char* program);
 
 }  // namespace kalvex::fakemedium

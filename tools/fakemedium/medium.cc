@@ -13,16 +13,17 @@ Medium::Medium(const Settings& settings, std::unique_ptr<Store> store,
       m_store(std::move(store)),
       m_log(log ? std::move(log) : std::make_unique<EventLog>()),
       m_throttle(settings.slow_mib_per_second),
-      m_vanish(settings.vanish_after, *m_log) {}
+      m_vanish(settings.vanish_after, *m_log),
+      m_written(settings.written_map_path.empty() ? nullptr : std::make_unique<WrittenMap>()) {}
 
 ssize_t Medium::Read(uint64_t offset, size_t length, unsigned char* out) {
-  if (!m_vanish.Admit(length)) return Fail(m_settings.vanish_errno, false, offset, length);
+  if (!m_vanish.Admit(length)) return FailRead(m_settings.vanish_errno, offset, length);
   if (offset >= size()) return 0;
   length = std::min<uint64_t>(length, size() - offset);
-  if (TouchesAny(m_settings.read_errors, offset, length)) return Fail(EIO, false, offset, length);
+  if (TouchesAny(m_settings.read_errors, offset, length)) return FailRead(EIO, offset, length);
   m_throttle.Pass(length);
   if (const int error = ReadPieces(offset, length, out); error != 0)
-    return Fail(error, false, offset, length);
+    return FailRead(error, offset, length);
   const std::vector<BitFlip> flips = m_flips.InRange(offset, length);
   ApplyFlips(flips, offset, out);
   for (const BitFlip& flip : flips) m_log->Flipped(flip.offset, flip.bit);
@@ -30,14 +31,21 @@ ssize_t Medium::Read(uint64_t offset, size_t length, unsigned char* out) {
 }
 
 ssize_t Medium::Write(uint64_t offset, size_t length, const unsigned char* in) {
-  if (!m_vanish.Admit(length)) return Fail(m_settings.vanish_errno, true, offset, length);
+  if (!m_vanish.Admit(length)) return FailWrite(m_settings.vanish_errno, offset, length, in);
   if (length == 0) return 0;
-  if (offset >= size()) return Fail(ENOSPC, true, offset, length);
+  if (offset >= size()) return FailWrite(ENOSPC, offset, length, in);
   length = std::min<uint64_t>(length, size() - offset);
-  if (TouchesAny(m_settings.write_errors, offset, length)) return Fail(EIO, true, offset, length);
+  if (TouchesAny(m_settings.write_errors, offset, length))
+    return FailWrite(EIO, offset, length, in);
   m_throttle.Pass(length);
-  if (const int error = WritePieces(offset, length, in); error != 0)
-    return Fail(error, true, offset, length);
+  std::unique_lock<std::mutex> order;
+  if (m_written) order = std::unique_lock(m_writeOrder);
+  if (const int error = WritePieces(offset, length, in); error != 0) {
+    // Some pieces may be stored: what they hold is no longer known.
+    if (m_written) m_written->Forget(offset, length);
+    return FailWrite(error, offset, length, in);
+  }
+  if (m_written) m_written->Record(offset, length, in);
   return static_cast<ssize_t>(length);
 }
 
@@ -75,9 +83,24 @@ int Medium::WritePieces(uint64_t offset, uint64_t length, const unsigned char* i
   return 0;
 }
 
-ssize_t Medium::Fail(int error, bool write, uint64_t offset, uint64_t length) {
-  m_log->Failed(error, write, offset, length);
+ssize_t Medium::FailRead(int error, uint64_t offset, uint64_t length) {
+  m_log->Failed(error, false, offset, length);
   return -error;
+}
+
+// The test offset the request's first whole sector carried tells the bench
+// which part of the test data the medium refused.
+ssize_t Medium::FailWrite(int error, uint64_t offset, uint64_t length, const unsigned char* in) {
+  const uint64_t skip = (kSectorSize - offset % kSectorSize) % kSectorSize;
+  std::optional<uint64_t> test_offset;
+  if (length >= skip + kSectorSize) test_offset = TestOffsetOf(in + skip);
+  m_log->Failed(error, true, offset, length, test_offset);
+  return -error;
+}
+
+int Medium::SaveWrittenMap() const {
+  if (!m_written) return 0;
+  return m_written->Save(m_settings.written_map_path);
 }
 
 }  // namespace kalvex::fakemedium

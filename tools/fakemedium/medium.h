@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 #include "tools/fakemedium/address_map.h"
 #include "tools/fakemedium/bit_flips.h"
@@ -20,6 +21,7 @@
 #include "tools/fakemedium/store.h"
 #include "tools/fakemedium/throttle.h"
 #include "tools/fakemedium/vanish_switch.h"
+#include "tools/fakemedium/written_map.h"
 
 namespace kalvex::fakemedium {
 
@@ -42,10 +44,17 @@ class Medium {
 
   void PullOnSignal() { m_vanish.PullOnSignal(); }
 
+  // Saves the map of the test offsets written to settings.written_map_path;
+  // 0 (also when there is no such path) or an errno.
+  int SaveWrittenMap() const;
+  // None without --written-map.
+  const WrittenMap* written_map() const { return m_written.get(); }
+
  private:
   int ReadPieces(uint64_t offset, uint64_t length, unsigned char* out);
   int WritePieces(uint64_t offset, uint64_t length, const unsigned char* in);
-  ssize_t Fail(int error, bool write, uint64_t offset, uint64_t length);
+  ssize_t FailRead(int error, uint64_t offset, uint64_t length);
+  ssize_t FailWrite(int error, uint64_t offset, uint64_t length, const unsigned char* in);
 
   const Settings m_settings;
   const AddressMap m_map;
@@ -54,6 +63,10 @@ class Medium {
   std::unique_ptr<EventLog> m_log;
   Throttle m_throttle;
   VanishSwitch m_vanish;
+  std::unique_ptr<WrittenMap> m_written;
+  // With a written map, the store and the map must see overlapping writes
+  // in the same order, or the map could name data the store no longer has.
+  std::mutex m_writeOrder;
 };
 
 }  // namespace kalvex::fakemedium

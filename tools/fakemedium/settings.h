@@ -32,7 +32,8 @@ struct Settings {
   std::optional<uint64_t> vanish_after;
   int vanish_errno = EIO;  // EIO or ENXIO
 
-  std::string log_path;  // empty: no log
+  std::string log_path;          // empty: no log
+  std::string written_map_path;  // empty: no map of the test offsets written
   bool foreground = false;
 };
 
