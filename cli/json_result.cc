@@ -139,6 +139,7 @@ RunResult ResultOf(const RunSession& session, const RunContext& context) {
   result.context = context;
   result.passes = session.VerifyHistory();
   result.verdict = session.GetVerdict();
+  result.profile = session.Profile();
   result.outcome = session.GetOutcome();
   result.size_mb = session.FinalSizeMB();
   result.verify_passes = session.FinalStatus().m_verifyPasses;
@@ -187,6 +188,10 @@ nlohmann::ordered_json BuildResultJson(const RunResult& result) {
       {"verify",
        PassJson(s.m_verifyStarted, s.m_mbVerified, s.m_verifyStart, s.m_verifyLast, s.m_frequency)},
       {"passes", passes},
+      {"profile",
+       {{"step_mbyte", result.profile.step_mb},
+        {"write_mbyte_per_s", result.profile.WriteRates()},
+        {"verify_mbyte_per_s", result.profile.VerifyRates()}}},
   });
   return json;
 }

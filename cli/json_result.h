@@ -45,6 +45,7 @@ struct RunResult {
   std::string warning_text;    // empty: none
   std::vector<RunStatus> passes;  // each verify pass as it ended
   Verdict verdict;
+  SpeedProfile profile;
 };
 
 // The run's result as the session gives it.

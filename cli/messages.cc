@@ -53,6 +53,13 @@ std::string JsonWriteFailedText(const std::string& path) {
                     path.c_str());
 }
 
+std::string ChartWriteFailedText(const std::string& path) {
+  return FormatText(kMessageChars,
+                    LangText("Can't write the chart file \"%s\".",
+                             "Die Diagrammdatei \"%s\" kann nicht geschrieben werden."),
+                    path.c_str());
+}
+
 std::string JsonIsTestDataText(const std::string& path) {
   return FormatText(kMessageChars,
                     LangText("The result file \"%s\" would replace or add a test file of the "

@@ -17,6 +17,7 @@ std::string FreeSpaceHintText(uint64_t free_mb);
 std::string JsonOpenFailedText(const std::string& path);
 std::string JsonWriteFailedText(const std::string& path);
 std::string JsonIsTestDataText(const std::string& path);
+std::string ChartWriteFailedText(const std::string& path);
 // list: the column headings (0 to 5) and the answer when nothing is mounted.
 std::string MediaColumnText(int column);
 std::string NoMediaText(bool all);

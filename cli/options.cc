@@ -126,6 +126,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, int default_l
   options.language = default_language;
   std::string size_text;
   std::string json_path;
+  std::string chart_text;
 
   CLI::App app{
       "Kalvex: tests a storage medium by filling a folder with test files "
@@ -170,6 +171,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, int default_l
     sub->add_flag("--endless", options.endless,
                   "Repeat the verify pass until a fault is found or the run is stopped");
     sub->add_option("--json", json_path, kJsonHelp)->type_name("FILE");
+    sub->add_option("--chart", chart_text,
+                    "Write the speed over the position in the test data as an SVG chart")
+        ->type_name("FILE.svg");
     sub->add_flag("--quiet", options.quiet,
                   "Print the report only: no warnings, notes or progress on standard error");
     sub->add_flag("--progress", options.progress,
@@ -216,6 +220,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, int default_l
   const CLI::App* run = test->parsed() ? test : verify;
   if ((test->parsed() || verify->parsed()) && run->count("--json") > 0)
     options.json_path = json_path;
+  if ((test->parsed() || verify->parsed()) && run->count("--chart") > 0)
+    options.chart_path = chart_text;
   g_language = options.language;
   result.options = options;
   return result;

@@ -34,6 +34,7 @@ struct Options {
   int language = 1;  // the value for kalvex::g_language
   // --json destination; "-" is standard output.
   std::optional<std::string> json_path;
+  std::optional<std::string> chart_path;  // --chart: the speed chart as SVG
   bool quiet = false;     // the report only: no warnings, notes or progress
   bool progress = false;  // progress lines also when standard error is no terminal
   bool clean_all = false;  // clean: stray "*.kvx" too, not only the numbered sequence

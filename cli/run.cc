@@ -19,6 +19,7 @@
 #include "cli/progress_line.h"
 #include "engine/text_format.h"
 #include "report/progress.h"
+#include "report/speed_chart.h"
 #include "ui/run_session.h"
 #include "ui/start_decision.h"
 #include "ui/target_info.h"
@@ -300,6 +301,19 @@ int Severity(int exit_code) {
   }
 }
 
+// The chart file of the index-th of count targets: FILE.svg for one,
+// FILE-1.svg, FILE-2.svg, ... for several.
+std::string ChartPath(const std::string& path, size_t index, size_t count) {
+  if (count == 1) return path;
+  const size_t dot = path.rfind('.');
+  const size_t slash = path.rfind('/');
+  const bool has_extension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  std::string numbered = has_extension ? path.substr(0, dot) : path;
+  numbered.append(1, '-').append(std::to_string(index + 1));
+  if (has_extension) numbered.append(path, dot, std::string::npos);
+  return numbered;
+}
+
 // The report of one run (or why it has none), and its exit status.
 int Report(TargetRun& run, bool several, std::ostream& report_stream, Console& console) {
   RunSession& session = *run.session;
@@ -368,6 +382,13 @@ int RunTestOrVerify(const Options& options, Console& console, Platform& platform
   std::ostream& report_stream = json.ToStdout() ? console.err : console.out;
   int exit_code = kExitOk;
   nlohmann::ordered_json results = nlohmann::ordered_json::array();
+  for (size_t i = 0; i < runs.size() && options.chart_path; ++i) {
+    if (!runs[i].session) continue;
+    const std::string path = ChartPath(*options.chart_path, i, runs.size());
+    std::ofstream chart(path, std::ios::out | std::ios::trunc);
+    chart << SpeedChartSvg(BuildSpeedChart(runs[i].session->Profile()));
+    if (!chart) PrintError(console, ChartWriteFailedText(path));
+  }
   for (TargetRun& run : runs) {
     run.context.finished_at = IsoUtc(std::chrono::system_clock::now());
     int code = kExitRefused;

@@ -56,6 +56,9 @@ struct RunStatus {
   uint64_t m_aliasedCount = 0;
   FirstError m_firstError;
   uint64_t m_verifyPasses = 0;  // verify passes begun in this run
+  // Blocks of the current verify pass without a single intact sector: what
+  // a medium that keeps nothing beyond its real size loses.
+  uint64_t m_lostBlocks = 0;
   // How the reads of the current verify pass reached the medium.
   CacheBypass m_cacheBypass = CacheBypass::kDirect;
 };

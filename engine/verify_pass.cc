@@ -25,6 +25,7 @@ RunError CTestEngine::VerifyPass() {
     m_status.m_changedSectors = 0;
     m_status.m_corruptedSectors = 0;
     m_status.m_aliasedCount = 0;
+    m_status.m_lostBlocks = 0;
     m_status.m_verifyStart = m_platform.Counter();
     m_status.m_verifyLast = m_platform.Counter();
     m_profile.verify_start = m_status.m_verifyStart;
@@ -77,10 +78,13 @@ RunError CTestEngine::VerifyPass() {
         return partial;
       }
       CheckBlock(offset);
+      // The block's own tally is still in place after the check.
+      const bool lost = m_tally.ok == 0;
       offset += kBlockSize;
       ++verified;
       std::lock_guard<std::mutex> guard(m_lock);
       m_status.m_mbVerified = verified;
+      m_status.m_lostBlocks += lost ? 1 : 0;
       m_status.m_verifyLast = m_platform.Counter();
       if (verified % m_profile.step_mb == 0 && m_verifySteps < m_profile.verify_done.size())
         m_profile.verify_done[m_verifySteps++] = m_status.m_verifyLast;

@@ -50,6 +50,7 @@ void RunSession::Finish() {
   m_engine.JoinWorker();
   m_status = m_engine.CopyStatus();
   m_history = m_engine.VerifyHistory();
+  m_profile = m_engine.CopyProfile();
   m_errorText = m_engine.ErrorText();
   m_error = m_engine.Error();
   m_warningText = m_engine.WarningText();

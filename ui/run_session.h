@@ -66,6 +66,8 @@ class RunSession {
   const RunStatus& FinalStatus() const { return m_status; }
   // Each verify pass as it ended, in order.
   const std::vector<RunStatus>& VerifyHistory() const { return m_history; }
+  // The speed over the position, as the run left it.
+  const SpeedProfile& Profile() const { return m_profile; }
   const std::string& ErrorText() const { return m_errorText; }
   const RunError& Error() const { return m_error; }
   const std::string& FinalWarningText() const { return m_warningText; }
@@ -92,6 +94,7 @@ class RunSession {
   bool m_finished = false;
   RunStatus m_status;
   std::vector<RunStatus> m_history;
+  SpeedProfile m_profile;
   std::string m_errorText;
   RunError m_error;
   std::string m_warningText;

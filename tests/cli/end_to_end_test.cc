@@ -385,6 +385,13 @@ TEST(CliConventions, MistypesQuietProgressAndErrorPrefix) {
   ExpectHas(logged.err, {"[##########] 100% Verifying: 2 MByte, "}, {"\r", "\x1b"});
   EXPECT_TRUE(logged.err.ends_with("\n"));
 
+  // The speed chart beside the report, and the verdict after it.
+  TempDir charts;
+  const CliRun charted = RunCli({"verify", dir.path(), "--chart", charts.File("speed.svg")});
+  EXPECT_EQ(charted.exit_code, 0) << charted.err;
+  EXPECT_EQ(ReadFile(charts.File("speed.svg")).rfind("<svg", 0), 0u);
+  ExpectHas(charted.out, {"Verdict: genuine. The medium kept all 2 MByte of test data.\n"});
+
   const CliRun refused = RunCli({"test", dir.path(), "--size", "1"});
   EXPECT_EQ(refused.exit_code, 3);
   EXPECT_EQ(refused.err, "kalvex-cli: Can't write because of existing files.\n");

@@ -63,6 +63,11 @@ TEST(BuildResultJsonTest, FaultyRunWithAllFieldsInTheirOrder) {
   s.m_firstError = {true, 0x123458, 0x12345, 0xfedcba9876543210};
   s.m_cacheBypass = CacheBypass::kFlushed;
   result.verdict = {VerdictKind::kFailing, 0x123458 / 512 * 512};
+  // Two steps of 2 MByte: 2 s, then 1 s.
+  result.profile.step_mb = 2;
+  result.profile.frequency = kFrequency;
+  result.profile.write_start = 0;
+  result.profile.write_done = {2 * kFrequency, 3 * kFrequency};
   // An earlier pass of the endless run that found nothing.
   RunStatus earlier;
   earlier.m_frequency = kFrequency;
@@ -100,7 +105,9 @@ TEST(BuildResultJsonTest, FaultyRunWithAllFieldsInTheirOrder) {
             R"({"pass":0,"verify":{"mbyte":100,"seconds":2.5,"mbyte_per_s":40.0},)"
             R"("sectors":{"ok":204000,"overwritten":300,"slightly_changed":2,"corrupted":498,)"
             R"("aliased":250},"first_error":{"offset":1193048,"expected":"0x0000000000012345",)"
-            R"("found":"0xfedcba9876543210"},"cache_bypass":"flushed"}]})");
+            R"("found":"0xfedcba9876543210"},"cache_bypass":"flushed"}],)"
+            R"("profile":{"step_mbyte":2,"write_mbyte_per_s":[1.0,2.0],)"
+            R"("verify_mbyte_per_s":[]}})");
 }
 
 TEST(BuildResultJsonTest, NothingStartedGivesNulls) {
@@ -114,7 +121,8 @@ TEST(BuildResultJsonTest, NothingStartedGivesNulls) {
             R"("verify_passes":0,)"
             R"("sectors":{"ok":0,"overwritten":0,"slightly_changed":0,"corrupted":0,"aliased":0},)"
             R"("first_error":null,"error":null,"error_detail":null,"warning":null,)"
-            R"("cache_bypass":null,"write":null,"verify":null,"passes":[]})");
+            R"("cache_bypass":null,"write":null,"verify":null,"passes":[],)"
+            R"("profile":{"step_mbyte":0,"write_mbyte_per_s":[],"verify_mbyte_per_s":[]}})");
 }
 
 TEST(BuildResultJsonTest, OffsetsBeyond32BitsAndNoElapsedTime) {

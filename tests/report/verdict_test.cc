@@ -46,6 +46,13 @@ TEST(VerdictTest, KindAndIntactDataFromWhatTheRunFound) {
   EXPECT_EQ(Judge(Pass(100, 40 * kPerMiB, 60 * kPerMiB, 0, 0, 40 * kMiB)), "fake_capacity 40");
   // Writes beyond 40 MByte are lost: zeros from there on, nothing intact.
   EXPECT_EQ(Judge(Pass(100, 40 * kPerMiB, 0, 0, 60 * kPerMiB, 40 * kMiB + 8)), "fake_capacity 40");
+  // The file system put the test files in pieces: intact data after the
+  // first fault, but whole blocks lost; a fake all the same.
+  RunStatus scattered = Pass(100, 60 * kPerMiB, 0, 0, 40 * kPerMiB, 16 * kMiB);
+  scattered.m_lostBlocks = 40;
+  EXPECT_EQ(Judge(scattered), "fake_capacity 16");
+  scattered.m_lostBlocks = 7;  // too few whole blocks to tell
+  EXPECT_EQ(Judge(scattered), "failing 16");
   // One bad sector at 10 MByte, everything after it fine.
   EXPECT_EQ(Judge(Pass(100, 100 * kPerMiB - 1, 0, 1, 0, 10 * kMiB + 16)), "failing 10");
   // The medium fails a read or a write: failing, with what was verified.
@@ -65,7 +72,8 @@ TEST(VerdictTest, KindAndIntactDataFromWhatTheRunFound) {
 }
 
 TEST(VerdictTest, SentencesInBothLanguages) {
-  const RunStatus fake = Pass(61440, 0, 0, 0, 0);
+  // What came back intact is what the medium holds.
+  const RunStatus fake = Pass(65536, 15565 * 2048, 0, 0, (65536 - 15565) * 2048);
   Verdict verdict{VerdictKind::kFakeCapacity, 15565 * kMiB};
   {
     LanguageGuard lang(kEnglish);

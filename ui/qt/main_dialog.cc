@@ -16,6 +16,7 @@
 
 #include "ui/qt/about_dialog.h"
 #include "ui/qt/dialog_units.h"
+#include "ui/qt/speed_chart_window.h"
 #include "ui/qt/group_box.h"
 #include "ui/qt/progress_dialog.h"
 #include "ui/qt/ui_services.h"
@@ -218,6 +219,8 @@ void MainDialog::Render() {
   FitTextWidths(this);
 }
 
+void MainDialog::ShowSpeedChart() { (new SpeedChartWindow(engine_, this))->show(); }
+
 void MainDialog::ShowAbout() {
   AboutDialog about(this);
   services_.RunModal(&about);
@@ -230,6 +233,9 @@ QMenu* MainDialog::CreateContextMenu() {
   QAction* about = menu->addAction(QString::fromUtf8(about_texts::kMenuEntry));
   about->setObjectName(QStringLiteral("aboutAction"));
   connect(about, &QAction::triggered, this, &MainDialog::ShowAbout);
+  QAction* chart = menu->addAction(SpeedChartMenuEntry());
+  chart->setObjectName(QStringLiteral("speedChartAction"));
+  connect(chart, &QAction::triggered, this, &MainDialog::ShowSpeedChart);
   return menu;
 }
 

@@ -36,6 +36,8 @@ class MainDialog : public QDialog, private MainDialogHost {
 
  public slots:
   void ShowAbout();
+  // The speed chart of the last run (non-modal).
+  void ShowSpeedChart();
 
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;

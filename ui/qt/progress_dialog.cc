@@ -1,6 +1,8 @@
 #include "ui/qt/progress_dialog.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMetaObject>
@@ -13,6 +15,7 @@
 
 #include "ui/qt/desktop_notice.h"
 #include "ui/qt/dialog_units.h"
+#include "ui/qt/speed_chart_window.h"
 #include "ui/qt/group_box.h"
 
 namespace kalvex {
@@ -51,7 +54,7 @@ const QColor kErrorChunk(204, 32, 32);
 }  // namespace
 
 ProgressDialog::ProgressDialog(CTestEngine& engine, QWidget* parent)
-    : QDialog(parent), model_(engine), engine_target_(engine.TargetPath()) {
+    : QDialog(parent), model_(engine), engine_target_(engine.TargetPath()), engine_(engine) {
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   setModal(true);
@@ -137,6 +140,15 @@ void ProgressDialog::showEvent(QShowEvent* event) {
     StartRun();
     abort_->setFocus();
   }
+}
+
+void ProgressDialog::contextMenuEvent(QContextMenuEvent* event) {
+  auto* menu = new QMenu(this);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  QAction* chart = menu->addAction(SpeedChartMenuEntry());
+  chart->setObjectName(QStringLiteral("speedChartAction"));
+  connect(chart, &QAction::triggered, this, [this] { (new SpeedChartWindow(engine_, this))->show(); });
+  menu->popup(event->globalPos());
 }
 
 void ProgressDialog::StartRun() {

@@ -40,6 +40,8 @@ class ProgressDialog : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  // The speed chart, live while the run goes on.
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private slots:
   void OnTimer();
@@ -51,6 +53,7 @@ class ProgressDialog : public QDialog {
 
   ProgressDialogModel model_;
   std::string engine_target_;  // for the notice at the end
+  CTestEngine& engine_;
   QTimer timer_;
   bool started_ = false;
   QString shown_report_;

@@ -3,6 +3,7 @@
 // while the run still goes on.
 
 #include "ui/qt/progress_dialog.h"
+#include "ui/qt/speed_chart_window.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -220,6 +221,26 @@ class ProgressDialogTest : public QObject {
     QCOMPARE(Figures(&dialog).mid(0, 4), QStringList({"", "", "", "3 MByte"}));
     Click(&dialog, 2);
     QVERIFY(!dialog.isVisible());
+  }
+
+  // The speed chart window draws the run's profile: a line per pass, a
+  // point per step, and follows a new run when it refreshes.
+  void speedChartShowsEveryStepOfBothPasses() {
+    Prepare(4, true);
+    ProgressDialog dialog(*engine_);
+    dialog.show();
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.Model().Finished(), kRunLimitMs);
+    SpeedChartWindow chart(*engine_);
+    const SpeedChart& drawn = chart.View().Chart();
+    QCOMPARE(chart.windowTitle(), QStringLiteral("Kalvex | Geschwindigkeitsverlauf"));
+    QCOMPARE(static_cast<int>(drawn.series.size()), 2);
+    QCOMPARE(static_cast<int>(drawn.series[0].points.size()), 4);  // 1 MByte steps
+    // 500 ms a block written, 250 ms read, on the virtual clock.
+    QCOMPARE(drawn.series[0].points[1].second, 2.0);
+    QCOMPARE(drawn.series[1].points[1].second, 4.0);
+    const QImage image = chart.grab().toImage();
+    QVERIFY(!image.isNull());
+    Click(&dialog, 2);
   }
 
   // Where the data read back may have come from a cache, the report stays

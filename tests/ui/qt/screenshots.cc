@@ -26,6 +26,7 @@
 #include "ui/qt/app_icon.h"
 #include "ui/qt/main_dialog.h"
 #include "ui/qt/progress_dialog.h"
+#include "ui/qt/speed_chart_window.h"
 
 namespace kalvex {
 namespace {
@@ -119,6 +120,13 @@ bool Shoot(const QString& directory, int language) {
   };
   QTest::mouseClick(main.findChild<QPushButton*>("1006"), Qt::LeftButton);
   ok &= Save(&main, directory, "main-test-data" + suffix);
+  {
+    // The run just done, both passes.
+    SpeedChartWindow chart(engine, &main);
+    chart.show();
+    ok &= Save(&chart, directory, "speed-chart" + suffix);
+  }
+
 
   // Verify after one sector of the medium was wiped and another lost two bits.
   DamageFile(stick / "1.kvx", 17 * kMiB + 4096, 512);
