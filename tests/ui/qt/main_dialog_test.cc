@@ -497,8 +497,10 @@ class MainDialogTest : public QObject {
     QCOMPARE(services_->modal_classes, QStringList({"kalvex::AboutDialog"}));
 
     QMenu* menu = dialog_->CreateContextMenu();
-    QCOMPARE(menu->actions().size(), 1);
+    // About first, the speed chart beside it.
+    QCOMPARE(menu->actions().size(), 2);
     QCOMPARE(menu->actions()[0]->text(), QStringLiteral("&Info über Kalvex..."));
+    QCOMPARE(menu->actions()[1]->text(), QStringLiteral("&Geschwindigkeitsverlauf..."));
     menu->actions()[0]->trigger();
     delete menu;
     QCOMPARE(services_->modal_classes.size(), 2);
