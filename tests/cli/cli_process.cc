@@ -1,5 +1,7 @@
 #include "tests/cli/cli_process.h"
 
+#include <gmock/gmock.h>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -124,6 +126,12 @@ CliRun CliProcess::Wait(std::chrono::seconds limit) {
 CliRun RunCli(const std::vector<std::string>& args, const ProcessOptions& options) {
   CliProcess process(args, options);
   return process.Wait();
+}
+
+void ExpectHas(const std::string& text, std::initializer_list<std::string> in,
+               std::initializer_list<std::string> out) {
+  for (const std::string& piece : in) EXPECT_THAT(text, ::testing::HasSubstr(piece));
+  for (const std::string& piece : out) EXPECT_THAT(text, ::testing::Not(::testing::HasSubstr(piece)));
 }
 
 }  // namespace kalvex::cli::testing

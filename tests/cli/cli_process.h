@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -58,5 +59,9 @@ class CliProcess {
 
 // Runs the binary to its end.
 CliRun RunCli(const std::vector<std::string>& args, const ProcessOptions& options = {});
+
+// Checks that text holds every piece of `in` and none of `out`.
+void ExpectHas(const std::string& text, std::initializer_list<std::string> in,
+               std::initializer_list<std::string> out = {});
 
 }  // namespace kalvex::cli::testing

@@ -59,13 +59,6 @@ void WriteTestData(const TempDir& dir, uint64_t mbytes) {
   ASSERT_EQ(run.exit_code, 0) << run.err;
 }
 
-// Checks that text holds every piece of `in` and none of `out`.
-void ExpectHas(const std::string& text, std::initializer_list<std::string> in,
-               std::initializer_list<std::string> out = {}) {
-  for (const std::string& piece : in) EXPECT_THAT(text, HasSubstr(piece));
-  for (const std::string& piece : out) EXPECT_THAT(text, Not(HasSubstr(piece)));
-}
-
 // "ok, 3 MByte, 1 pass, sectors 6144 0 0 0 0, first -, error -, write 3, verify 3":
 // a JSON result without its timings, which only need to be sane.
 std::string Summary(const json& r) {

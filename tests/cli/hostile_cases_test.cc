@@ -32,12 +32,6 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
 
-void ExpectHas(const std::string& text, std::initializer_list<std::string> in,
-               std::initializer_list<std::string> out = {}) {
-  for (const std::string& piece : in) EXPECT_THAT(text, HasSubstr(piece));
-  for (const std::string& piece : out) EXPECT_THAT(text, Not(HasSubstr(piece)));
-}
-
 // The result file, parsed. A missing or broken one fails the test; the
 // checks of its content are then left out rather than failing once more.
 std::optional<json> ReadJson(const std::string& path) {
