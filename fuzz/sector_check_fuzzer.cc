@@ -1,5 +1,6 @@
 // Fuzzes CTestEngine::CheckBlock against a deliberately slow model of the
-// sector rules. The model shares nothing with the engine but the buffer it
+// sector rules, on every version of the pattern loops the CPU runs (one
+// engine each, over the same blocks). The model shares nothing with the engine but the buffer it
 // reads: its own pattern generator, its own wrong-bit count, a plain std::set
 // for the aliased offsets and a "lowest offset wins" first error, so a slip
 // in the engine's shortcuts (one pass over the words, first-seen instead of
@@ -29,6 +30,7 @@
 #include <set>
 
 #include "engine/engine.h"
+#include "engine/pattern_kernels.h"
 #include "engine/types.h"
 
 namespace {
@@ -224,11 +226,14 @@ void Flip(uint64_t* block, Input& in) {
   }
 }
 
+// The path of the engine being compared, for the report.
+const char* g_path = "";
+
 [[noreturn]] void Mismatch(const char* what, uint64_t block, uint64_t model, uint64_t engine) {
   std::fprintf(stderr,
-               "sector check differs from the model after the block at %llu: %s: model %llu "
-               "(0x%llx), engine %llu (0x%llx)\n",
-               static_cast<unsigned long long>(block), what,
+               "sector check (%s loops) differs from the model after the block at %llu: %s: "
+               "model %llu (0x%llx), engine %llu (0x%llx)\n",
+               g_path, static_cast<unsigned long long>(block), what,
                static_cast<unsigned long long>(model), static_cast<unsigned long long>(model),
                static_cast<unsigned long long>(engine), static_cast<unsigned long long>(engine));
   std::abort();
@@ -238,7 +243,9 @@ void Expect(const char* what, uint64_t block, uint64_t model, uint64_t engine) {
   if (model != engine) Mismatch(what, block, model, engine);
 }
 
-void Compare(const Model& model, const kalvex::CTestEngine& engine, uint64_t block) {
+void Compare(const Model& model, const kalvex::CTestEngine& engine, uint64_t block,
+             const char* path) {
+  g_path = path;
   const kalvex::RunStatus status = engine.CopyStatus();
   Expect("ok sectors", block, model.ok, status.m_okSectors);
   Expect("overwritten sectors", block, model.overwritten, status.m_overwrittenSectors);
@@ -260,11 +267,15 @@ void Compare(const Model& model, const kalvex::CTestEngine& engine, uint64_t blo
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using kalvex::KernelPath;
   Input in(data, size);
-  // A new engine per input starts from the state a verify pass starts from,
+  // New engines per input start from the state a verify pass starts from,
   // and nothing one input leaves behind can reach the next.
-  kalvex::CTestEngine engine;
-  if (!engine.BlockBufferAvailable()) return 0;
+  constexpr KernelPath kPaths[] = {KernelPath::kPortable, KernelPath::kAvx2, KernelPath::kAvx512};
+  kalvex::CTestEngine engines[std::size(kPaths)];
+  for (kalvex::CTestEngine& engine : engines)
+    if (!engine.BlockBufferAvailable()) return 0;
+  kalvex::CTestEngine& engine = engines[0];
   uint64_t* block = reinterpret_cast<uint64_t*>(engine.Buffer());
   Model model;
 
@@ -277,7 +288,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (new_pass) {
       // No target is prepared, so the pass stops right after its reset,
       // without touching any file: the engine's own way back to zero.
-      (void)engine.VerifyPass();
+      for (kalvex::CTestEngine& e : engines) (void)e.VerifyPass();
       model = Model();
     }
     if (n == 0 || new_pass) {
@@ -299,8 +310,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     for (unsigned i = 0; i < kSectors; ++i)
       model.Sector(block + uint64_t{i} * kWords, offset + uint64_t{i} * kSector);
-    engine.CheckBlock(offset);
-    Compare(model, engine, offset);
+    for (size_t i = 0; i < std::size(kPaths); ++i) {
+      if (!kalvex::SetKernelPath(kPaths[i])) continue;
+      if (i > 0) std::memcpy(engines[i].Buffer(), block, kalvex::kBlockSize);
+      engines[i].CheckBlock(offset);
+      Compare(model, engines[i], offset, kalvex::KernelPathName(kPaths[i]));
+    }
   }
+  kalvex::SetKernelPath(KernelPath::kAuto);
   return 0;
 }
