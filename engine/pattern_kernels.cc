@@ -159,6 +159,10 @@ void SectorPattern(uint64_t offset, uint64_t* words) {
   for (unsigned k = 0; k < kWords; ++k) words[k] = kAffine.a[k] * offset + kAffine.c[k];
 }
 
+void StepSectorPattern(uint64_t* words) {
+  for (unsigned k = 0; k < kWords; ++k) words[k] += kPatternSectorStep.word[k];
+}
+
 void FillPatternRun(const PatternKernels& kernels, uint64_t* words, uint64_t offset,
                     size_t sectors) {
   alignas(64) uint64_t first[kWords];

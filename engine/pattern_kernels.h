@@ -48,6 +48,8 @@ extern const PatternKernels kAvx512PatternKernels;
 // The 64 words of the pattern of the sector at `offset`, computed word by
 // word from the affine form.
 void SectorPattern(uint64_t offset, uint64_t* words);
+// Turns the pattern of the sector at P into that of the sector at P + 512.
+void StepSectorPattern(uint64_t* words);
 
 // The runs above, starting from an offset instead of its pattern.
 void FillPatternRun(const PatternKernels& kernels, uint64_t* words, uint64_t offset,

@@ -113,22 +113,28 @@ void CTestEngine::CheckBlock(uint64_t offset) {
   m_tally = BlockTally();
   const PatternKernels& kernels = ActivePatternKernels();
   const uint64_t* words = reinterpret_cast<const uint64_t*>(m_buffer);
-  // The pattern of sector `done`, and then, unless the sector holds it, of
-  // the first damaged sector from there.
+  // The pattern of sector `done` at the top of each round.
   alignas(64) uint64_t own[kWordsPerSector];
+  SectorPattern(offset, own);
   uint64_t done = 0;
-  while (done < kSectorsPerBlock) {
-    SectorPattern(offset + done * kSectorSize, own);
+  while (true) {
+    const uint64_t* at = words + done * kWordsPerSector;
+    // In a block damaged all through, word 0 alone mostly tells.
     const uint64_t intact =
-        kernels.matching(words + done * kWordsPerSector, own, kSectorsPerBlock - done);
+        at[0] == own[0] ? kernels.matching(at, own, kSectorsPerBlock - done) : 0;
     m_tally.ok += intact;
     done += intact;
     if (done == kSectorsPerBlock) break;
-    // A block damaged all through fails at its first sector each time,
-    // whose pattern is the one at hand.
     if (intact > 0) SectorPattern(offset + done * kSectorSize, own);
-    done += CheckDamagedSectors(kernels, words + done * kWordsPerSector,
-                                offset + done * kSectorSize, kSectorsPerBlock - done, own);
+    const uint64_t classified =
+        CheckDamagedSectors(kernels, words + done * kWordsPerSector, offset + done * kSectorSize,
+                            kSectorsPerBlock - done, own);
+    done += classified;
+    if (done == kSectorsPerBlock) break;
+    if (classified == 1)
+      StepSectorPattern(own);
+    else
+      SectorPattern(offset + done * kSectorSize, own);
   }
   FlushPendingAliased();
 

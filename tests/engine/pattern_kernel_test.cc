@@ -162,13 +162,16 @@ TEST_P(PatternKernelTest, FillIsByteForByteThePlainFill) {
   }
 }
 
-TEST_P(PatternKernelTest, SectorPatternIsTheRecurrence) {
+TEST_P(PatternKernelTest, SectorPatternAndItsStepAreTheRecurrence) {
   uint64_t seed = 2;
   for (int i = 0; i < 200; ++i) {
     const uint64_t p = i < 16 ? kOffsets[i] : SplitMix(seed);
     uint64_t words[64];
     SectorPattern(p, words);
     for (unsigned k = 0; k < 64; ++k) ASSERT_EQ(words[k], RefWord(p, k)) << p << " word " << k;
+    StepSectorPattern(words);
+    for (unsigned k = 0; k < 64; ++k)
+      ASSERT_EQ(words[k], RefWord(p + 512, k)) << p << " + 512, word " << k;
   }
 }
 
