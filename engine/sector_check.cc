@@ -10,8 +10,6 @@
 // by word. Sectors are still taken in ascending order, so the first error
 // recorded is the lowest-offset mismatching word.
 
-#include <bit>
-
 #include "engine/engine.h"
 #include "engine/pattern.h"
 #include "engine/pattern_kernels.h"
