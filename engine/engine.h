@@ -29,6 +29,8 @@ namespace kalvex {
 // wake-up.
 using DoneNotifier = std::function<void()>;
 
+struct PatternKernels;
+
 class CTestEngine {
  public:
   explicit CTestEngine(Platform& platform = SystemPlatform());
@@ -94,10 +96,13 @@ class CTestEngine {
   RunError RemoveTestFile(const LeftFile& file);
 
   // --- Pattern and sector check (worker thread) ---
+  // Both use the pattern loops chosen for the CPU (see pattern_kernels.h),
+  // looked up once per block.
   void FillBlock(uint64_t offset);
+  // Wrong bits of the sector against the pattern of `seed`; records the
+  // first differing word as the block's first error unless one was before.
   int32_t CompareSector(const uint64_t* words, uint64_t offset, uint64_t seed);
   void RecordFirstError(uint64_t offset, uint64_t expected, uint64_t found);
-  void CheckSector(const uint64_t* words, uint64_t offset);
   void CheckBlock(uint64_t offset);
   uint8_t* Buffer() { return m_buffer; }
 
@@ -137,6 +142,11 @@ class CTestEngine {
   RunError FolderError() const;
   bool CutSizeAtFullMedium(uint64_t written_mb);
   void SetPassRunning(bool* flag, bool running);
+  int32_t CompareWithPattern(const PatternKernels& kernels, const uint64_t* words,
+                             uint64_t offset, const uint64_t* expected);
+  uint64_t CheckDamagedSectors(const PatternKernels& kernels, const uint64_t* words,
+                               uint64_t offset, uint64_t sectors, const uint64_t* own);
+  void AddAliasedRun(uint64_t first_sector, uint64_t count);
   void FlushPendingAliased();
   RunError OpenTargetFolder(FolderHandle* folder);
   void OpenRunFolder();

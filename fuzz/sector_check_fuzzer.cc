@@ -1,6 +1,9 @@
 // Fuzzes CTestEngine::CheckBlock against the deliberately slow model of the
-// sector rules in tools/reference/sector_model.h, which shares nothing with
-// the engine but the buffer it reads.
+// sector rules in tools/reference/sector_model.h, on every version of the
+// pattern loops the CPU runs (one engine each, over the same blocks). The
+// model shares nothing with the engine but the buffer it reads, so a slip in
+// the engine's shortcuts (one pass over the words, runs of aliased sectors
+// added as ranges) cannot hide in both.
 //
 // Input layout: bytes are read from the front, little-endian, and every read
 // past the end yields zero, so any byte string is a valid input.
@@ -23,6 +26,7 @@
 #include <cstring>
 
 #include "engine/engine.h"
+#include "engine/pattern_kernels.h"
 #include "engine/types.h"
 #include "tools/reference/sector_model.h"
 
@@ -177,11 +181,14 @@ void Flip(uint64_t* block, Input& in) {
   }
 }
 
+// The path of the engine being compared, for the report.
+const char* g_path = "";
+
 [[noreturn]] void Mismatch(const char* what, uint64_t block, uint64_t model, uint64_t engine) {
   std::fprintf(stderr,
-               "sector check differs from the model after the block at %llu: %s: model %llu "
-               "(0x%llx), engine %llu (0x%llx)\n",
-               static_cast<unsigned long long>(block), what,
+               "sector check (%s loops) differs from the model after the block at %llu: %s: "
+               "model %llu (0x%llx), engine %llu (0x%llx)\n",
+               g_path, static_cast<unsigned long long>(block), what,
                static_cast<unsigned long long>(model), static_cast<unsigned long long>(model),
                static_cast<unsigned long long>(engine), static_cast<unsigned long long>(engine));
   std::abort();
@@ -191,7 +198,9 @@ void Expect(const char* what, uint64_t block, uint64_t model, uint64_t engine) {
   if (model != engine) Mismatch(what, block, model, engine);
 }
 
-void Compare(const Model& model, const kalvex::CTestEngine& engine, uint64_t block) {
+void Compare(const Model& model, const kalvex::CTestEngine& engine, uint64_t block,
+             const char* path) {
+  g_path = path;
   const kalvex::RunStatus status = engine.CopyStatus();
   Expect("ok sectors", block, model.ok, status.m_okSectors);
   Expect("overwritten sectors", block, model.overwritten, status.m_overwrittenSectors);
@@ -213,11 +222,15 @@ void Compare(const Model& model, const kalvex::CTestEngine& engine, uint64_t blo
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using kalvex::KernelPath;
   Input in(data, size);
-  // A new engine per input starts from the state a verify pass starts from,
+  // New engines per input start from the state a verify pass starts from,
   // and nothing one input leaves behind can reach the next.
-  kalvex::CTestEngine engine;
-  if (!engine.BlockBufferAvailable()) return 0;
+  constexpr KernelPath kPaths[] = {KernelPath::kPortable, KernelPath::kAvx2, KernelPath::kAvx512};
+  kalvex::CTestEngine engines[std::size(kPaths)];
+  for (kalvex::CTestEngine& engine : engines)
+    if (!engine.BlockBufferAvailable()) return 0;
+  kalvex::CTestEngine& engine = engines[0];
   uint64_t* block = reinterpret_cast<uint64_t*>(engine.Buffer());
   Model model;
 
@@ -230,7 +243,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (new_pass) {
       // No target is prepared, so the pass stops right after its reset,
       // without touching any file: the engine's own way back to zero.
-      (void)engine.VerifyPass();
+      for (kalvex::CTestEngine& e : engines) (void)e.VerifyPass();
       model = Model();
     }
     if (n == 0 || new_pass) {
@@ -252,8 +265,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     for (unsigned i = 0; i < kSectors; ++i)
       model.Sector(block + uint64_t{i} * kWords, offset + uint64_t{i} * kSector);
-    engine.CheckBlock(offset);
-    Compare(model, engine, offset);
+    for (size_t i = 0; i < std::size(kPaths); ++i) {
+      if (!kalvex::SetKernelPath(kPaths[i])) continue;
+      if (i > 0) std::memcpy(engines[i].Buffer(), block, kalvex::kBlockSize);
+      engines[i].CheckBlock(offset);
+      Compare(model, engines[i], offset, kalvex::KernelPathName(kPaths[i]));
+    }
   }
+  kalvex::SetKernelPath(KernelPath::kAuto);
   return 0;
 }
