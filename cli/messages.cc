@@ -194,10 +194,6 @@ std::string BackupCreateFailedText(const std::string& backup, const std::string&
                     backup.c_str(), reason.c_str());
 }
 
-std::string NoJsonWithRestoreText() {
-  return LangText("--restore writes no result file.", "--restore schreibt keine Ergebnisdatei.");
-}
-
 std::string ProbeDeviceText(const std::string& device, const std::string& model,
                             const std::string& size, uint64_t bytes, bool usb) {
   return FormatText(kMessageChars,

@@ -40,7 +40,6 @@ std::string ProbeTooSmallText(const std::string& device);
 std::string BackupExistsText(const std::string& backup);
 std::string BackupOnDeviceText(const std::string& backup, const std::string& device);
 std::string BackupCreateFailedText(const std::string& backup, const std::string& reason);
-std::string NoJsonWithRestoreText();
 
 // probe: the device named before the question.
 // "/dev/sdb: SanDisk Cruzer Blade, 64.0 GByte (64023257088 bytes), USB"

@@ -372,6 +372,32 @@ TEST_F(ProbeDeviceTest, AMediumThatVanishesIsPutBackWithRestore) {
   EXPECT_EQ(RunCli(args).exit_code, 3);
 }
 
+TEST_F(ProbeDeviceTest, CtrlCFinishesTheBlockPutsTheDataBackAndExits130) {
+  ASSERT_TRUE(Start(64 * kMiB, {"--wrap", "--slow", "8"}));
+  const std::string before = Sha256(Store());
+  CliProcess probe({"probe", m_loop->device(), "--yes", "--backup", BackupFile(), "--json",
+                    JsonFile()},
+                   {{{"LANG", "C"}}});
+  ASSERT_TRUE(m_simulator->WaitForLog("write "));
+  probe.Signal(SIGINT);
+  const CliRun run = probe.Wait();
+  EXPECT_EQ(run.exit_code, 130) << run.err;
+  EXPECT_THAT(run.err, HasSubstr("Probe aborted"));
+  EXPECT_EQ(FileSizeOf(BackupFile()), UINT64_MAX);
+  EXPECT_EQ(Sha256(Store()), before);
+}
+
+TEST_F(ProbeDeviceTest, WithoutYesAndWithoutATerminalNothingIsWritten) {
+  ASSERT_TRUE(Start(64 * kMiB, {"--wrap"}));
+  const std::string before = Sha256(Store());
+  const CliRun run = RunCli({"probe", m_loop->device(), "--backup", BackupFile()}, {{{"LANG", "C"}}});
+  EXPECT_EQ(run.exit_code, 3);
+  EXPECT_THAT(run.err, HasSubstr("Give --yes"));
+  EXPECT_THAT(run.err, HasSubstr(m_loop->device() + ": no model name, 256 MByte"));
+  EXPECT_EQ(FileSizeOf(BackupFile()), UINT64_MAX);
+  EXPECT_EQ(Sha256(Store()), before);
+}
+
 TEST_F(ProbeDeviceTest, RestoreRefusesAnotherDevice) {
   ASSERT_TRUE(Start(64 * kMiB, {"--wrap"}));
   WriteFile(BackupFile(), "KALVEX PROBE BACKUP 1\ndevice " + m_loop->device() +
