@@ -277,31 +277,36 @@ int RunProbe(const Options& options, Console& console) {
   const uint64_t written = report.bytes_written + restore.bytes_written;
   const uint64_t read = report.bytes_read + restore.bytes_read;
 
+  const char* verdict = Verdict(report);
+  int exit_code = kExitError;
   switch (report.end) {
     case ProbeEnd::kAborted:
       PrintLine(console.err, ProbeAbortedText());
-      return restored ? kExitAborted : kExitError;
+      exit_code = restored ? kExitAborted : kExitError;
+      break;
     case ProbeEnd::kDeviceLost:
       PrintError(console, ProbeDeviceLostText(Reason(report.error)));
-      return kExitError;
+      break;
     case ProbeEnd::kBackupFailed:
       PrintError(console, BackupWriteFailedText(backup_path, Reason(report.error)));
-      return kExitError;
-    case ProbeEnd::kDone:
       break;
+    case ProbeEnd::kDone: {
+      if (restored)
+        PrintLine(console.err, RestoredText(restore.records, restore.bytes_written / kMiB));
+      std::ostream& text = json_to_stdout ? console.err : console.out;
+      PrintLine(text, ProbeClaimedText(FormatSize(report.claimed), report.claimed));
+      PrintLine(text, ProbeIntactText(FormatSize(report.intact), report.intact,
+                                      FormatSize(report.step)));
+      PrintLine(text, ProbeFaultText(FaultWord(report.fault)));
+      PrintLine(text, ProbeVerdictText(verdict));
+      PrintLine(text,
+                ProbeVolumeText(report.positions, report.rounds, written / kMiB, read / kMiB));
+      exit_code = restored ? ExitCodeFor(verdict) : kExitError;
+      break;
+    }
   }
-  if (restored) PrintLine(console.err, RestoredText(restore.records, restore.bytes_written / kMiB));
-
-  const char* verdict = Verdict(report);
-  std::ostream& text = json_to_stdout ? console.err : console.out;
-  PrintLine(text, ProbeClaimedText(FormatSize(report.claimed), report.claimed));
-  PrintLine(text, ProbeIntactText(FormatSize(report.intact), report.intact,
-                                  FormatSize(report.step)));
-  PrintLine(text, ProbeFaultText(FaultWord(report.fault)));
-  PrintLine(text, ProbeVerdictText(verdict));
-  PrintLine(text, ProbeVolumeText(report.positions, report.rounds, written / kMiB, read / kMiB));
-
-  int exit_code = restored ? ExitCodeFor(verdict) : kExitError;
+  // Written for every run that touched the device, so that a script learns
+  // of an abort or an error too (as "inconclusive").
   if (options.json_path) {
     std::ostream& stream = json_to_stdout ? console.out : json_file;
     stream << ResultJson(device, report, verdict, written, read).dump(2) << '\n' << std::flush;
