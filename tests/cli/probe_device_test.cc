@@ -23,7 +23,11 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "cli/probe/backup_file.h"
+#include "cli/probe/prober.h"
+#include "cli/probe/restore.h"
 #include "platform/posix/block_device.h"
+#include "platform/posix/durable_file.h"
 #include "tests/cli/cli_process.h"
 #include "tests/support/mount.h"
 
@@ -421,10 +425,10 @@ TEST_F(ProbeDeviceTest, AnExistingBackupFileIsNeverOverwritten) {
   EXPECT_EQ(Sha256(Store()), before);
 }
 
-// What answers a read right after a write on the simulated medium. O_DIRECT
-// reads and BLKFLSBUF leave nothing between the probe and the simulator, so
-// on it no writes at all are needed before reading back; the probe's 4 MiB
-// are for caches in real devices.
+// What answers a read right after a write on the simulated medium: the page
+// cache of the loop device, which O_DIRECT passes by and BLKFLSBUF empties,
+// and nothing else. So on it no other writes at all are needed before
+// reading back; the probe's 4 MiB are a margin for caches in real devices.
 TEST_F(ProbeDeviceTest, OnTheSimulatedMediumOnlyThePageCacheAnswersForIt) {
   ASSERT_TRUE(Start(64 * kMiB, {"--drop=zero"}));
   const uint64_t beyond = 128 * kMiB;
@@ -452,6 +456,27 @@ TEST_F(ProbeDeviceTest, OnTheSimulatedMediumOnlyThePageCacheAnswersForIt) {
   EXPECT_EQ(read_at(buffered), 0x00) << "BLKFLSBUF emptied it";
   close(direct);
   close(buffered);
+
+  // So the probe reading back with no other writes in between still finds
+  // the real capacity on it to the sector.
+  int error = 0;
+  std::unique_ptr<posix::BlockDevice> device = posix::BlockDevice::Open(m_loop->device(), &error);
+  ASSERT_TRUE(device) << std::strerror(error);
+  probe::BackupWriter backup;
+  ASSERT_EQ(backup.Create(BackupFile(), {m_loop->device(), device->Size(), "", 512}), 0);
+  probe::ProbeSettings settings;
+  settings.flush_bytes = 0;
+  probe::Prober prober(*device, backup, nullptr, settings);
+  const probe::ProbeReport report = prober.Run();
+  backup.Close();
+  EXPECT_EQ(report.fault, probe::Fault::kDrop);
+  EXPECT_EQ(report.intact, 64 * kMiB);
+  posix::DurableFile file;
+  ASSERT_EQ(file.OpenForReading(BackupFile()), 0);
+  const probe::FileReader reader = [&file](uint64_t position, void* data, size_t size) {
+    return file.ReadAt(position, data, size);
+  };
+  EXPECT_TRUE(probe::Restore(*device, probe::ParseBackup(file.Size(), reader), reader).ok);
 }
 
 TEST_F(ProbeDeviceTest, AMountedDeviceIsRefusedAndLeftAlone) {
