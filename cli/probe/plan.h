@@ -68,7 +68,7 @@ class RangeSet {
  public:
   void Add(uint64_t begin, uint64_t end);
   bool Contains(uint64_t offset) const;
-  // The parts of [begin, end) not in the set, in order.
+  // The pieces of [begin, end) not in the set, in order.
   std::vector<Extent> Missing(uint64_t begin, uint64_t end) const;
   uint64_t Bytes() const;
 
