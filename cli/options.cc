@@ -34,6 +34,23 @@ constexpr const char* kExitFooter =
     "The language follows --lang, else LC_ALL, LC_MESSAGES, LANG (first one set):\n"
     "German for values starting with \"de\", English otherwise.\n";
 
+constexpr const char* kProbeExitFooter =
+    "Exit status of probe:\n"
+    "  0    genuine: the device keeps what it is given up to its claimed size\n"
+    "  1    fake capacity or failing: beyond some point it wraps, loses or refuses\n"
+    "       data (the real capacity is in the report)\n"
+    "  2    error: the device stopped answering, the backup or the result file could\n"
+    "       not be written, or the original data could not all be put back (the\n"
+    "       backup file is then kept: probe --restore BACKUP)\n"
+    "  3    refused: not root, not a whole block device, mounted or in use, the\n"
+    "       system's own disk, a backup file already there, or not confirmed\n"
+    "  130  aborted by Ctrl-C (SIGINT) or SIGTERM; the original data was put back\n"
+    "\n"
+    "The probe needs root. It saves every block it is about to overwrite in the\n"
+    "backup file (on another device), and puts them back at the end, also after\n"
+    "an error or Ctrl-C; the file is removed once the data reads back as it was.\n"
+    "After a crash or a pulled device: kalvex-cli probe --restore BACKUP.\n";
+
 constexpr const char* kJsonHelp =
     "Write the result as JSON to FILE (\"-\": standard output; the report then goes "
     "to standard error). Written only when a run took place.";
@@ -152,6 +169,35 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, int default_l
       ->type_name("FILE");
   AddLanguageOption(list, &options.language);
 
+  std::string backup_path;
+  std::string restore_path;
+  CLI::App* probe = app.add_subcommand(
+      "probe",
+      "Quick capacity probe of a whole block device (root): writes test blocks at positions "
+      "spread over it, reads them back, finds the real capacity and puts the original data back");
+  probe->footer(kProbeExitFooter);
+  AddLanguageOption(probe, &options.language);
+  probe->add_option("DEVICE", options.target,
+                    "The whole device, such as /dev/sdb; with --restore: instead of the device "
+                    "named in the backup")
+      ->type_name("");
+  probe->add_flag("--yes", options.yes, "Probe without asking");
+  CLI::Option* backup_option =
+      probe
+          ->add_option("--backup", backup_path,
+                       "Save the data the probe overwrites to FILE (default: "
+                       "kalvex-probe-DEVICE.backup in the current folder); not on the device")
+          ->type_name("FILE");
+  CLI::Option* probe_json =
+      probe->add_option("--json", json_path, "Write the result as JSON to FILE (\"-\": standard output)")
+          ->type_name("FILE");
+  probe
+      ->add_option("--restore", restore_path,
+                   "Put back the data saved in BACKUP by a probe that could not finish")
+      ->type_name("BACKUP")
+      ->excludes(backup_option)
+      ->excludes(probe_json);
+
   for (CLI::App* sub : {test, verify, scan, clean}) {
     sub->footer(kExitFooter);
     AddLanguageOption(sub, &options.language);
@@ -210,6 +256,16 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, int default_l
     options.command = Command::kVerify;
   } else if (clean->parsed()) {
     options.command = Command::kClean;
+  } else if (probe->parsed()) {
+    options.command = Command::kProbe;
+    if (probe->count("--backup") > 0) options.backup_path = backup_path;
+    if (probe->count("--restore") > 0) options.restore_path = restore_path;
+    if (probe->count("--json") > 0) options.json_path = json_path;
+    if (options.target.empty() && !options.restore_path) {
+      result.exit_code = kExitRefused;
+      result.err_text = "kalvex-cli: " + ProbeDeviceMissingText() + "\n";
+      return result;
+    }
   } else if (list->parsed()) {
     options.command = Command::kList;
     if (list->count("--json") > 0) options.json_path = json_path;

@@ -6,6 +6,8 @@
 //   kalvex-cli scan   TARGET [--lang en|de]
 //   kalvex-cli clean  TARGET [--all] [--yes] [--lang en|de]
 //   kalvex-cli list   [--all] [--json FILE] [--lang en|de]
+//   kalvex-cli probe  DEVICE [--yes] [--backup FILE] [--json FILE] [--lang en|de]
+//   kalvex-cli probe  --restore BACKUP [DEVICE] [--lang en|de]
 #pragma once
 
 #include <optional>
@@ -14,10 +16,11 @@
 
 namespace kalvex::cli {
 
-enum class Command { kTest, kVerify, kScan, kClean, kList };
+enum class Command { kTest, kVerify, kScan, kClean, kList, kProbe };
 
 // The subcommands, as typed.
-inline constexpr const char* kCommandNames[] = {"test", "verify", "scan", "clean", "list"};
+inline constexpr const char* kCommandNames[] = {"test", "verify", "scan", "clean", "list",
+                                                 "probe"};
 
 // The subcommand closest to a mistyped one (at most two edits away), or
 // none.
@@ -25,7 +28,7 @@ std::optional<std::string> NearestCommand(const std::string& typed);
 
 struct Options {
   Command command = Command::kScan;
-  std::string target;  // scan and clean; the first of targets for the runs
+  std::string target;  // scan, clean and probe (the device); the first of targets for the runs
   // test and verify: every target named, tested side by side.
   std::vector<std::string> targets;
   // The --size text as given (digits only); none means all free space.
@@ -38,8 +41,13 @@ struct Options {
   bool quiet = false;     // the report only: no warnings, notes or progress
   bool progress = false;  // progress lines also when standard error is no terminal
   bool clean_all = false;  // clean: stray "*.kvx" too, not only the numbered sequence
-  bool yes = false;        // clean: no question asked
+  bool yes = false;        // clean, probe: no question asked
   bool list_all = false;   // list: every mounted device, not only removable ones
+  // probe: where the overwritten bytes are saved; none: a file named after
+  // the device in the current folder.
+  std::optional<std::string> backup_path;
+  // probe --restore: the backup file of a probe to finish.
+  std::optional<std::string> restore_path;
 };
 
 // The language the environment asks for: the first non-empty one of LC_ALL,

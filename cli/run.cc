@@ -16,6 +16,7 @@
 #include "cli/interrupt.h"
 #include "cli/json_result.h"
 #include "cli/messages.h"
+#include "cli/probe_command.h"
 #include "cli/progress_line.h"
 #include "engine/text_format.h"
 #include "report/progress.h"
@@ -412,6 +413,7 @@ int RunTestOrVerify(const Options& options, Console& console, Platform& platform
 
 int RunCommand(const Options& options, Console& console, Platform& platform) {
   if (options.command == Command::kList) return RunList(options, console);
+  if (options.command == Command::kProbe) return RunProbe(options, console);
   if (options.command == Command::kTest || options.command == Command::kVerify)
     return RunTestOrVerify(options, console, platform);
   CTestEngine engine(platform);

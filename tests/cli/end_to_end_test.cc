@@ -364,7 +364,7 @@ TEST(CliConventions, MistypesQuietProgressAndErrorPrefix) {
   EXPECT_EQ(typo.err, "kalvex-cli: unknown command 'veriy'; did you mean 'verify'?\n");
   const CliRun nonsense = RunCli({"frobnicate"});
   EXPECT_EQ(nonsense.exit_code, 3);
-  ExpectHas(nonsense.err, {"(commands: test, verify, scan, clean, list)"}, {"did you mean"});
+  ExpectHas(nonsense.err, {"(commands: test, verify, scan, clean, list, probe)"}, {"did you mean"});
 
   TempDir dir;
   const CliRun quiet = RunCli({"test", dir.path(), "--size", "2", "--quiet"});
