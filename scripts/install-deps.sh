@@ -12,7 +12,7 @@ packages=(
   clang libclang-rt-14-dev
   libfuse3-dev fuse3 libblkid-dev
   e2fsprogs exfatprogs exfat-fuse ntfs-3g dosfstools
-  jq util-linux mount
+  jq util-linux mount time fio
 )
 
 missing=()
