@@ -11,12 +11,6 @@ namespace kalvex::cli {
 
 namespace {
 
-void PrintLine(std::ostream& stream, const std::string& text) {
-  std::string line = ToLf(text);
-  while (!line.empty() && line.back() == '\n') line.pop_back();
-  stream << line << '\n';
-}
-
 // Only a "yes" typed at a terminal counts; anything else keeps the files.
 bool Confirmed(Console& console, size_t count) {
   if (console.in == nullptr || !console.in_is_terminal) return false;
@@ -31,7 +25,7 @@ bool Confirmed(Console& console, size_t count) {
 
 int RunClean(CTestEngine& engine, const Options& options, Console& console) {
   if (const RunError unusable = engine.ProbeTarget()) {
-    PrintLine(console.err, "kalvex-cli: " + RenderError(unusable));
+    PrintError(console, RenderError(unusable));
     return kExitRefused;
   }
   const std::vector<CTestEngine::LeftFile> files = engine.TestFilesLeft(options.clean_all);
@@ -52,14 +46,14 @@ int RunClean(CTestEngine& engine, const Options& options, Console& console) {
   PrintLine(console.out, CleanSummaryText(files.size(), bytes >> 20));
   console.out << std::flush;
   if (!options.yes && !Confirmed(console, files.size())) {
-    PrintLine(console.err, "kalvex-cli: " + NotCleanedText());
+    PrintError(console, NotCleanedText());
     return kExitRefused;
   }
   size_t removed = 0;
   bool failed = false;
   for (const CTestEngine::LeftFile& file : files) {
     if (const RunError error = engine.RemoveTestFile(file)) {
-      PrintLine(console.err, "kalvex-cli: " + RenderError(error));
+      PrintError(console, RenderError(error));
       failed = true;
     } else {
       ++removed;

@@ -62,7 +62,7 @@ int RunList(const Options& options, Console& console) {
       std::ofstream file(*options.json_path, std::ios::out | std::ios::trunc);
       file << text;
       if (!file) {
-        console.err << "kalvex-cli: " << JsonWriteFailedText(*options.json_path) << '\n';
+        PrintError(console, JsonWriteFailedText(*options.json_path));
         return kExitError;
       }
     }

@@ -31,16 +31,6 @@ using probe::ProbeReport;
 
 constexpr uint64_t kMiB = 1048576;
 
-void PrintLine(std::ostream& stream, const std::string& text) {
-  std::string line = ToLf(text);
-  while (!line.empty() && line.back() == '\n') line.pop_back();
-  stream << line << '\n' << std::flush;
-}
-
-void PrintError(Console& console, const std::string& text) {
-  PrintLine(console.err, "kalvex-cli: " + text);
-}
-
 std::string Reason(int error) { return std::strerror(error); }
 
 const char* FaultWord(Fault fault) {

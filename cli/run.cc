@@ -38,20 +38,6 @@ constexpr auto kPollInterval = std::chrono::milliseconds(50);
 // The progress window refreshes once a second; so does the live line.
 constexpr auto kDisplayInterval = std::chrono::seconds(1);
 
-// Engine texts end their lines in "\r\n"; a terminal wants "\n", and every
-// message ends with exactly one line break.
-void PrintLine(std::ostream& stream, const std::string& text) {
-  std::string line = ToLf(text);
-  while (!line.empty() && line.back() == '\n') line.pop_back();
-  stream << line << '\n';
-}
-
-// An error on standard error, named by the program as terminal tools do:
-// "kalvex-cli: ...".
-void PrintError(Console& console, const std::string& text) {
-  PrintLine(console.err, "kalvex-cli: " + text);
-}
-
 int RunScan(CTestEngine& engine, Console& console) {
   if (const RunError unusable = engine.ProbeTarget()) {
     PrintError(console, RenderError(unusable));
@@ -410,6 +396,16 @@ int RunTestOrVerify(const Options& options, Console& console, Platform& platform
 }
 
 }  // namespace
+
+void PrintLine(std::ostream& stream, const std::string& text) {
+  std::string line = ToLf(text);
+  while (!line.empty() && line.back() == '\n') line.pop_back();
+  stream << line << '\n' << std::flush;
+}
+
+void PrintError(Console& console, const std::string& text) {
+  PrintLine(console.err, "kalvex-cli: " + text);
+}
 
 int RunCommand(const Options& options, Console& console, Platform& platform) {
   if (options.command == Command::kList) return RunList(options, console);

@@ -27,6 +27,13 @@ struct Console {
   bool in_is_terminal = false;
 };
 
+// A message on a line of its own: the engine's "\r\n" ends become "\n",
+// and it ends with exactly one line break.
+void PrintLine(std::ostream& stream, const std::string& text);
+// An error on standard error, named by the program as terminal tools do:
+// "kalvex-cli: ...".
+void PrintError(Console& console, const std::string& text);
+
 // Runs the command that options name, with an engine of its own for every
 // target over platform, and returns the exit status. g_language must
 // already hold options.language.
