@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "cli/console.h"
 #include "cli/exit_codes.h"
 #include "cli/messages.h"
 #include "engine/language.h"
@@ -88,7 +89,13 @@ int LanguageFromLocale(const char* lc_all, const char* lc_messages, const char* 
 }
 
 int LanguageFromEnvironment() {
-  return LanguageFromLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+  const char* lc_all = std::getenv("LC_ALL");
+  const char* lc_messages = std::getenv("LC_MESSAGES");
+  const char* lang = std::getenv("LANG");
+  for (const char* value : {lc_all, lc_messages, lang}) {
+    if (value != nullptr && value[0] != '\0') return LanguageFromLocale(lc_all, lc_messages, lang);
+  }
+  return SystemLanguage();
 }
 
 std::optional<int> LanguageFromOption(const std::string& value) {
