@@ -35,6 +35,12 @@ constexpr const char* kExitFooter =
     "The language follows --lang, else LC_ALL, LC_MESSAGES, LANG (first one set):\n"
     "German for values starting with \"de\", English otherwise.\n";
 
+#ifdef _WIN32
+constexpr bool kHasBlockDevices = false;
+#else
+constexpr bool kHasBlockDevices = true;
+#endif
+
 constexpr const char* kProbeExitFooter =
     "Exit status of probe:\n"
     "  0    genuine: the device keeps what it is given up to its claimed size\n"
@@ -268,7 +274,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, int default_l
     if (probe->count("--backup") > 0) options.backup_path = backup_path;
     if (probe->count("--restore") > 0) options.restore_path = restore_path;
     if (probe->count("--json") > 0) options.json_path = json_path;
-    if (options.target.empty() && !options.restore_path) {
+    // Windows has no block devices to name: the command itself refuses there.
+    if (options.target.empty() && !options.restore_path && kHasBlockDevices) {
       result.exit_code = kExitRefused;
       result.err_text = "kalvex-cli: " + ProbeDeviceMissingText() + "\n";
       return result;
