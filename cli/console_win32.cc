@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <streambuf>
@@ -97,12 +98,33 @@ std::ostream& StreamFor(DWORD which, std::ostream& fallback, FILE* file) {
   return *streams[slot];
 }
 
+// The console's code page before this program set UTF-8; it belongs to the
+// console window, which outlives the program.
+UINT g_savedOutputCodePage = 0;
+
+void RestoreOutputCodePage() {
+  if (g_savedOutputCodePage != 0) SetConsoleOutputCP(g_savedOutputCodePage);
+}
+
+// UTF-8 for whatever still writes to the console in its code page.
+void UseUtf8OutputCodePage() {
+  static const bool done = [] {
+    g_savedOutputCodePage = GetConsoleOutputCP();
+    if (g_savedOutputCodePage != 0 && SetConsoleOutputCP(CP_UTF8))
+      std::atexit(RestoreOutputCodePage);
+    return true;
+  }();
+  (void)done;
+}
+
 }  // namespace
 
-std::vector<std::string> CommandLineArguments(int, char**) {
-  // The narrow argv is in the ANSI code page and loses what it cannot show.
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+  // The narrow argv is in the ANSI code page and loses what it cannot show;
+  // it is only the last resort.
   int count = 0;
   wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == nullptr) return std::vector<std::string>(argv, argv + argc);
   std::vector<std::string> args;
   for (int i = 0; i < count; ++i) args.push_back(win32::WideToUtf8(wide[i]));
   LocalFree(wide);
@@ -110,18 +132,14 @@ std::vector<std::string> CommandLineArguments(int, char**) {
 }
 
 std::ostream& ConsoleOut() {
-  static std::ostream& out = [&]() -> std::ostream& {
-    SetConsoleOutputCP(CP_UTF8);
-    return StreamFor(STD_OUTPUT_HANDLE, std::cout, stdout);
-  }();
+  UseUtf8OutputCodePage();
+  static std::ostream& out = StreamFor(STD_OUTPUT_HANDLE, std::cout, stdout);
   return out;
 }
 
 std::ostream& ConsoleErr() {
-  static std::ostream& err = [&]() -> std::ostream& {
-    SetConsoleOutputCP(CP_UTF8);
-    return StreamFor(STD_ERROR_HANDLE, std::cerr, stderr);
-  }();
+  UseUtf8OutputCodePage();
+  static std::ostream& err = StreamFor(STD_ERROR_HANDLE, std::cerr, stderr);
   return err;
 }
 

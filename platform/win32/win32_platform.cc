@@ -4,7 +4,8 @@
 
 #include <windows.h>
 
-#include <cstring>
+#include <cstdint>
+#include <cwchar>
 #include <functional>
 #include <string>
 
