@@ -124,7 +124,7 @@ r = json.load(open(sys.argv[1], encoding="utf-8"))
 assert r["outcome"] == "faulty" and r["sectors"]["corrupted"] == 1, r
 PY
 rc=0
-LC_ALL= LANG=de_DE.UTF-8 kalvex verify "$(winpath "$work/clean")" >"$work/de.out" 2>&1 || rc=$?
+LC_ALL='' LANG=de_DE.UTF-8 kalvex verify "$(winpath "$work/clean")" >"$work/de.out" 2>&1 || rc=$?
 check "German from LANG exits 1" test "$rc" -eq 1
 # "Erster Fehler bei Offset" and an umlaut as the two UTF-8 bytes C3 BC (ü)
 # or C3 A4 (ä), never a code page's single byte.
