@@ -23,7 +23,7 @@ namespace main_ids {
 constexpr int kAllSpace = IDC_ALL_SPACE;          // radio "all available space"
 constexpr int kOnly = IDC_ONLY;                   // radio "only"
 constexpr int kSelectTarget = IDC_SELECT_TARGET;  // push button
-constexpr int kSize = IDC_SIZE;                   // edit field, MByte
+constexpr int kSize = IDC_SIZE_EDIT;               // edit field, MByte
 constexpr int kWriteVerify = IDC_WRITE_VERIFY;    // default push button
 constexpr int kVerify = IDC_VERIFY;               // push button
 constexpr int kEndless = IDC_ENDLESS;             // check box

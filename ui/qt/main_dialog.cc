@@ -100,7 +100,7 @@ void MainDialog::CreateControls() {
   du.Place(select_target_, LAYOUT_SELECT_TARGET);
   du.Place(all_space_, LAYOUT_ALL_SPACE);
   du.Place(only_, LAYOUT_ONLY);
-  du.Place(size_, LAYOUT_SIZE);
+  du.Place(size_, LAYOUT_SIZE_EDIT);
   du.Place(endless_, LAYOUT_ENDLESS);
   du.Place(write_verify_, LAYOUT_WRITE_VERIFY);
   du.Place(verify_, LAYOUT_VERIFY);

@@ -1,0 +1,52 @@
+// The progress dialog of Kalvex.exe (dialog template IDD_PROGRESS): runs one
+// test through ProgressDialogModel. A one-second timer refreshes the figures;
+// the worker's end arrives as a posted WM_TEST_DONE.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "engine/engine.h"
+#include "ui/progress_dialog_model.h"
+
+namespace kalvex::win32 {
+
+// Posted by the worker, through the model's done notifier, exactly once per
+// run; both parameters 0.
+constexpr UINT WM_TEST_DONE = WM_USER;
+
+class ProgressDialog {
+ public:
+  explicit ProgressDialog(CTestEngine& engine = theEngine);
+  ProgressDialog(const ProgressDialog&) = delete;
+  ProgressDialog& operator=(const ProgressDialog&) = delete;
+
+  // Runs the dialog modally over owner: it starts the run at once and
+  // returns when the dialog has closed, with 1 after an abort, 0 after OK.
+  int RunModal(HWND owner);
+
+  const ProgressDialogModel& Model() const { return model_; }
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  INT_PTR OnMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  void OnInitDialog();
+  void OnTimer();
+  void OnTestDone();
+  void OnCommand(int id);
+  void Copy();
+  INT_PTR OnCtlColor(HDC dc, HWND control);
+  void Render();
+  void RenderNote();
+
+  ProgressDialogModel model_;
+  HWND window_ = nullptr;
+  // Light red, behind the report's characters once it shows a fault.
+  COLORREF error_background_;
+  std::string shown_note_;
+  bool shown_error_ = false;
+  bool note_shown_ = false;
+};
+
+}  // namespace kalvex::win32
