@@ -18,10 +18,6 @@ constexpr int kCaptioned[] = {kAbort,     kCopy,       kWriteGroup, kVerifyGroup
                               kWriteMB,   kWriteTime,  kWriteRate,  kVerifyMB,
                               kVerifyTime, kVerifyRate, kReport};
 
-// The bar's colour where the error state is not drawn by a visual style
-// (classic look, Wine); with a style the state alone decides.
-constexpr COLORREF kErrorBar = RGB(204, 32, 32);
-
 // The note's text: the verdict, then the note's lines joined into one
 // paragraph that the control wraps itself.
 std::string NoteText(const ProgressDialogModel& model) {
@@ -163,7 +159,7 @@ void ProgressDialog::Render() {
   SendMessageW(bar, PBM_SETPOS, model_.BarPosition(), 0);
   if (model_.Bar() == BarState::kError) {
     SendMessageW(bar, PBM_SETSTATE, PBST_ERROR, 0);
-    SendMessageW(bar, PBM_SETBARCOLOR, 0, kErrorBar);
+    SendMessageW(bar, PBM_SETBARCOLOR, 0, kErrorBarColour);
   }
   // The colour of the report follows ErrorShown, read at every repaint.
   if (model_.ErrorShown() != shown_error_) {

@@ -16,6 +16,11 @@ namespace kalvex::win32 {
 // run; both parameters 0.
 constexpr UINT WM_TEST_DONE = WM_USER;
 
+// The bar's colour once a run ended on a fault. A visual style draws the
+// error state of the bar in its own red and ignores this colour; without one
+// (the classic look, Wine) the state alone changes nothing, the colour does.
+constexpr COLORREF kErrorBarColour = RGB(204, 32, 32);
+
 class ProgressDialog {
  public:
   explicit ProgressDialog(CTestEngine& engine = theEngine);

@@ -115,12 +115,22 @@ FinishedRun RunToEnd(HWND main_window, int start_id,
         run.report = ItemText(dialog, IDC_REPORT);
         HWND bar = GetDlgItem(dialog, IDC_BAR);
         run.bar_state = SendMessageW(bar, PBM_GETSTATE, 0, 0);
+        run.bar_colour = static_cast<COLORREF>(SendMessageW(bar, PBM_GETBARCOLOR, 0, 0));
         run.bar_position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
         Click(dialog, IDC_COPY);
         run.clipboard = ClipboardText();
         Click(dialog, IDC_ABORT);
       });
   return run;
+}
+
+bool ProgressBarKeepsState() {
+  HWND bar = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                             nullptr, nullptr);
+  SendMessageW(bar, PBM_SETSTATE, PBST_ERROR, 0);
+  const bool kept = SendMessageW(bar, PBM_GETSTATE, 0, 0) == PBST_ERROR;
+  DestroyWindow(bar);
+  return kept;
 }
 
 std::string ClipboardText() {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <filesystem>
 #include <functional>
@@ -46,6 +47,7 @@ struct FinishedRun {
   std::string report;
   std::string clipboard;  // after its Copy button
   LRESULT bar_state = 0;
+  COLORREF bar_colour = CLR_DEFAULT;
   int bar_position = 0;
 };
 
@@ -61,6 +63,10 @@ bool WithModalDialog(HWND owner, const std::function<void()>& action,
 // everything back and presses OK.
 FinishedRun RunToEnd(HWND main_window, int start_id,
                      const std::function<void(HWND)>& before_close = nullptr);
+
+// Whether this system's progress bars keep the state they are given; Wine's
+// take PBM_SETSTATE but always answer PBST_NORMAL.
+bool ProgressBarKeepsState();
 
 // The text on the clipboard, empty when there is none.
 std::string ClipboardText();
