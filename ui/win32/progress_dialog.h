@@ -18,7 +18,8 @@ constexpr UINT WM_TEST_DONE = WM_USER;
 
 // The bar's colour once a run ended on a fault. A visual style draws the
 // error state of the bar in its own red and ignores this colour; without one
-// (the classic look, Wine) the state alone changes nothing, the colour does.
+// (the classic look) the state alone changes nothing, the colour does.
+// Wine 8 draws neither: its bar keeps its one colour.
 constexpr COLORREF kErrorBarColour = RGB(204, 32, 32);
 
 class ProgressDialog {
