@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake make pkg-config
-  libroaring-dev libcli11-dev nlohmann-json3-dev
+  libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
   appstream desktop-file-utils

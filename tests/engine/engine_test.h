@@ -19,10 +19,19 @@
 
 namespace kalvex::testing {
 
-// errno values as POSIX reports them; they also appear in the messages.
+// The system's codes for the faults the tests inject (the real platform
+// decides by value what a full medium is); they also appear in the messages.
+#ifdef _WIN32
+constexpr ErrorCode kEio = 1117;    // ERROR_IO_DEVICE
+constexpr ErrorCode kEacces = 5;    // ERROR_ACCESS_DENIED
+constexpr ErrorCode kEnospc = 112;  // ERROR_DISK_FULL
+constexpr ErrorCode kEexist = 80;   // ERROR_FILE_EXISTS
+#else
 constexpr ErrorCode kEio = 5;
 constexpr ErrorCode kEacces = 13;
 constexpr ErrorCode kEnospc = 28;
+constexpr ErrorCode kEexist = 17;
+#endif
 
 // A fixed system text, so that messages can be compared in full, and the
 // part RaiseSystemError appends with it.

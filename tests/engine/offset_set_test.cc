@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <random>
+#include <set>
 #include <string>
 
 #include "engine/offset_set.h"
@@ -116,6 +118,54 @@ TEST(OffsetSetTest, ClearEmptiesTheSetAndItCanBeFilledAgain) {
   set.AddOffset(512);
   EXPECT_EQ(set.Count(), 1u);
   EXPECT_EQ(Holds(set, {1}), "1");
+}
+
+
+TEST(OffsetSetTest, TwoTo31ContiguousSectorsStayUnderOneMiB) {
+  // 1 TiB of aliased data, handed over block by block as the sector check
+  // does, starting off a chunk boundary so both ends are partial chunks.
+  OffsetSet set;
+  const uint64_t first = 12345;
+  const uint64_t total = uint64_t{1} << 31;
+  for (uint64_t s = 0; s < total; s += 2048) ASSERT_TRUE(set.AddSectorRun(first + s, 2048));
+  EXPECT_EQ(set.Count(), total);
+  EXPECT_LT(set.MemoryBytes(), 1024u * 1024u);
+  EXPECT_EQ(Holds(set, {first - 1, first, first + total / 2, first + total - 1, first + total}),
+            "01110");
+}
+
+TEST(OffsetSetTest, ScatteredSectorsTakeAboutAQuarterByteEach) {
+  // Every other sector: no two of them form a run.
+  OffsetSet set;
+  const uint64_t entries = uint64_t{1} << 21;
+  for (uint64_t i = 0; i < entries; ++i) ASSERT_TRUE(set.AddSectorRun(7 * k2To32 + 2 * i, 1));
+  EXPECT_EQ(set.Count(), entries);
+  const double per_entry = static_cast<double>(set.MemoryBytes()) / static_cast<double>(entries);
+  EXPECT_GT(per_entry, 0.2);
+  EXPECT_LT(per_entry, 0.3);
+  EXPECT_EQ(Holds(set, {7 * k2To32 - 2, 7 * k2To32, 7 * k2To32 + 1, 7 * k2To32 + 2 * entries - 2,
+                        7 * k2To32 + 2 * entries}),
+            "01010");
+}
+
+TEST(OffsetSetTest, RandomRunsAgreeWithAPlainSet) {
+  // Runs of every length up to a few chunks, in random order over a small
+  // range, so that runs merge, chunks turn into bitmaps and fill up.
+  std::mt19937_64 random(20261208);
+  OffsetSet set;
+  std::set<uint64_t> plain;
+  const uint64_t base = k2To32 - 3 * 65536;
+  const uint64_t span = 3 * 65536;
+  for (int i = 0; i < 12000; ++i) {
+    const uint64_t first = base + random() % span;
+    const uint64_t length = i % 1000 == 999 ? random() % 100000 : 1 + random() % (i % 3 == 0 ? 40 : 3);
+    ASSERT_TRUE(set.AddSectorRun(first, length));
+    for (uint64_t s = first; s < first + length; ++s) plain.insert(s);
+    ASSERT_EQ(set.Count(), plain.size()) << "after run " << i;
+  }
+  for (uint64_t s = base - 10; s < base + span + 200000; s += 1 + random() % 7) {
+    ASSERT_EQ(set.ContainsOffset(s * 512), plain.count(s) == 1) << "sector " << s;
+  }
 }
 
 }  // namespace

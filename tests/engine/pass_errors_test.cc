@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -16,7 +16,11 @@
 namespace kalvex::testing {
 namespace {
 
+#ifdef _WIN32
+constexpr ErrorCode kEisdir = kEacces;  // what opening a folder as a file reports there
+#else
 constexpr ErrorCode kEisdir = 21;
+#endif
 
 // The expected texts; "%s" stands for the values of a case, in order.
 constexpr const char* kCreateEn = "Error creating file '%s'.";
@@ -251,7 +255,7 @@ TEST_P(PassErrorTest, MessageInBothLanguagesAndTheStateLeft) {
     offset += c.blocks[i] * kMiB;
   }
   if (c.folder) {
-    ASSERT_EQ(mkdir(dir_.File(c.folder).c_str(), 0755), 0);
+    ASSERT_TRUE(std::filesystem::create_directory(dir_.File(c.folder)));
   }
   if (c.short_read != 0) platform_.short_reads["read 1:0"] = c.short_read;
   platform_.discard_writes = c.discard;

@@ -4,13 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 
-#include <cstdint>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -47,17 +46,17 @@ TEST_F(WritePassTest, TargetEndingInASeparatorGetsNoSecondOne) {
 
 TEST_F(WritePassTest, PercentSignsInTheTargetAreOrdinaryCharacters) {
   const std::string target = dir_.File("100% %s %n %llu");
-  ASSERT_EQ(mkdir(target.c_str(), 0755), 0);
+  ASSERT_TRUE(std::filesystem::create_directory(target));
   engine_.SetTargetPath(target.c_str());
   Prepare(1, true, true);
   ASSERT_FALSE(engine_.WritePass());
-  EXPECT_EQ(FileSizeOf(target + "/1.kvx"), kMiB);
+  EXPECT_EQ(FileSizeOf(target + kPathSeparator + "1.kvx"), kMiB);
   platform_.fail["create 1"] = kEio;
-  std::remove((target + "/1.kvx").c_str());
+  std::remove((target + kPathSeparator + "1.kvx").c_str());
   engine_.PrepareRun();
   LanguageGuard lang(kEnglish);
   EXPECT_EQ(RenderError(engine_.WritePass()),
-            "Error creating file '" + target + "/1.kvx'." + Sys(kEio));
+            "Error creating file '" + target + kPathSeparator + "1.kvx'." + Sys(kEio));
 }
 
 TEST_F(WritePassTest, ExistingTestFileIsNeverOverwrittenOrTruncated) {
@@ -66,17 +65,16 @@ TEST_F(WritePassTest, ExistingTestFileIsNeverOverwrittenOrTruncated) {
   engine.SetTargetPath(dir_.path().c_str());
   const std::string old_content(1000, 'w');
   WriteFile(File(1), old_content);
-  const timespec old_times[2] = {{1000000000, 0}, {1000000000, 0}};
-  ASSERT_EQ(utimensat(AT_FDCWD, File(1).c_str(), old_times, 0), 0);
+  const auto old_time = std::filesystem::last_write_time(File(1)) - std::chrono::hours(1000);
+  std::filesystem::last_write_time(File(1), old_time);
   engine.SetSize(2);
   engine.m_doWrite = true;
   engine.PrepareRun();
   LanguageGuard lang(kEnglish);
   EXPECT_EQ(RenderError(engine.WritePass()),
-            "Error creating file '" + File(1) + "'.\r\n(" + std::strerror(EEXIST) + " Code 17)\r\n");
-  struct stat st;
-  ASSERT_EQ(stat(File(1).c_str(), &st), 0);
-  EXPECT_EQ(st.st_mtim.tv_sec, 1000000000);
+            "Error creating file '" + File(1) + "'.\r\n(" + real.ErrorText(kEexist) + " Code " +
+                std::to_string(kEexist) + ")\r\n");
+  EXPECT_EQ(std::filesystem::last_write_time(File(1)), old_time);
   EXPECT_EQ(ReadFile(File(1)), old_content);
   EXPECT_EQ(ListDir(dir_.path()), std::vector<std::string>{"1.kvx"});
   EXPECT_EQ(real.OpenHandles(), 0u);
@@ -179,19 +177,19 @@ bool IsValidUtf8(const std::string& text) {
 // A folder of exactly length bytes below dir, made of nested components
 // (each within the system's limit for one name); the folders are created.
 std::string MakeLongFolder(const std::string& dir, size_t length, const std::string& unit) {
-  std::string path = dir + "/";
+  std::string path = dir + kPathSeparator;
   size_t in_component = 0;
   while (path.size() < length) {
     if (in_component == 40 && length - path.size() >= 2) {
-      mkdir(path.c_str(), 0755);
-      path += '/';
+      std::filesystem::create_directory(FsPath(path));
+      path += kPathSeparator;
       in_component = 0;
     } else {
       path += path.size() + unit.size() <= length ? unit : "x";
       ++in_component;
     }
   }
-  mkdir(path.c_str(), 0755);
+  std::filesystem::create_directory(FsPath(path));
   return path;
 }
 
@@ -213,7 +211,7 @@ TEST_F(WritePassTest, TargetPathTooLongForTheNameIsAClearErrorOfEitherPass) {
       const std::string text = RenderError(error);
       EXPECT_LE(CountChars(text), 999u);
       EXPECT_TRUE(text.ends_with(ends[language == kEnglish ? 0 : 1])) << text;
-      EXPECT_NE(text.find(dir_.path() + "/aaaa"), std::string::npos) << text;
+      EXPECT_NE(text.find(dir_.path() + kPathSeparator + "aaaa"), std::string::npos) << text;
       EXPECT_NE(text.find("..."), std::string::npos) << text;
     }
   }
@@ -222,7 +220,7 @@ TEST_F(WritePassTest, TargetPathTooLongForTheNameIsAClearErrorOfEitherPass) {
   // The name buffer holds a cut, terminated name and nothing beyond it.
   const std::string name = engine_.FileName();
   EXPECT_LT(name.size(), kMaxPath);
-  EXPECT_EQ((path + "/1.kvx").compare(0, name.size(), name), 0);
+  EXPECT_EQ((path + kPathSeparator + "1.kvx").compare(0, name.size(), name), 0);
 }
 
 TEST_F(WritePassTest, LongestTargetPathThatStillFitsIsWritten) {
@@ -231,8 +229,8 @@ TEST_F(WritePassTest, LongestTargetPathThatStillFitsIsWritten) {
   Prepare(1, true, true);
   EXPECT_FALSE(engine_.WritePass());
   EXPECT_EQ(platform_.Calls(), "create 1, flush 1, close 1");
-  EXPECT_EQ(std::string(engine_.FileName()), path + "/1.kvx");
-  EXPECT_EQ(FileSizeOf(path + "/1.kvx"), kMiB);
+  EXPECT_EQ(std::string(engine_.FileName()), path + kPathSeparator + "1.kvx");
+  EXPECT_EQ(FileSizeOf(path + kPathSeparator + "1.kvx"), kMiB);
 }
 
 TEST_F(WritePassTest, TooLongTargetWithUmlautsIsShortenedOnCharacterBoundaries) {
@@ -242,7 +240,12 @@ TEST_F(WritePassTest, TooLongTargetWithUmlautsIsShortenedOnCharacterBoundaries) 
   LanguageGuard lang(kEnglish);
   const std::string text = RenderError(engine_.WritePass());
   // 999 characters, fewer bytes than the ä take, and no half character.
+  // Windows' longest path is far shorter than a message and is kept whole.
+#ifdef _WIN32
+  EXPECT_NE(text.find(path), std::string::npos);
+#else
   EXPECT_EQ(CountChars(text), 999u);
+#endif
   EXPECT_TRUE(IsValidUtf8(text)) << text;
   EXPECT_TRUE(text.ends_with("' is too long for the test files.\r\n")) << text;
   EXPECT_EQ(platform_.Calls(), "");

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,8 @@ class LanguageGuard {
   int m_saved;
 };
 
-// A fresh folder under /tmp, removed with everything in it at the end.
+// A fresh folder under /tmp (the system's temporary folder on Windows),
+// removed with everything in it at the end.
 class TempDir {
  public:
   TempDir();
@@ -37,7 +39,7 @@ class TempDir {
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
   const std::string& path() const { return m_path; }
-  std::string File(const std::string& name) const { return m_path + "/" + name; }
+  std::string File(const std::string& name) const;
 
  private:
   std::string m_path;
@@ -67,5 +69,8 @@ void WriteWord(const std::string& path, uint64_t offset, uint64_t value);
 // Sectors of a file that do not hold the pattern of first_offset on.
 uint64_t CountForeignSectors(const std::string& path, uint64_t first_offset);
 std::vector<std::string> ListDir(const std::string& dir);  // sorted names
+// A UTF-8 path (as the engine takes it) for the standard library, which
+// would read a plain string in the system's code page on Windows.
+std::filesystem::path FsPath(const std::string& utf8);
 
 }  // namespace kalvex::testing

@@ -5,11 +5,12 @@
 #include "ui/start_decision.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cstdint>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/ui/test_support.h"
 #include "ui/run_session.h"
@@ -113,17 +114,23 @@ TEST_F(StartDecisionTest, StartsConfigureTheRunAndRefusalsDoNot) {
 TEST_F(StartDecisionTest, ATargetThatCannotBeUsedSaysWhy) {
   const std::string file = (dir_ / "file").string();
   std::ofstream(dir_ / "file") << "not a folder";
-  symlink("loop", (dir_ / "loop").c_str());
-  const std::pair<std::string, std::string> cases[] = {
+  std::vector<std::pair<std::string, std::string>> cases = {
       {(dir_ / "missing").string(),
        "refuse+refresh: Error: The target folder '" + (dir_ / "missing").string() +
            "' does not exist.\r\n"},
-      {file, "refuse+refresh: Error opening the target folder '" + file +
-                 "'.\r\n(Not a directory Code 20)\r\n"},
-      {(dir_ / "loop").string(), "refuse+refresh: Error opening the target folder '" +
-                                     (dir_ / "loop").string() +
-                                     "'.\r\n(Too many levels of symbolic links Code 40)\r\n"},
   };
+#ifdef _WIN32
+  // ERROR_DIRECTORY, in the system's own words.
+  cases.push_back({file, "refuse+refresh: Error opening the target folder '" + file + "'.\r\n(" +
+                             SystemPlatform().ErrorText(267) + " Code 267)\r\n"});
+#else
+  symlink("loop", (dir_ / "loop").c_str());
+  cases.push_back({file, "refuse+refresh: Error opening the target folder '" + file +
+                             "'.\r\n(Not a directory Code 20)\r\n"});
+  cases.push_back({(dir_ / "loop").string(),
+                   "refuse+refresh: Error opening the target folder '" + (dir_ / "loop").string() +
+                       "'.\r\n(Too many levels of symbolic links Code 40)\r\n"});
+#endif
   for (const auto& [target, expected] : cases) {
     engine_.SetTargetPath(target.c_str());
     EXPECT_EQ(Decide(true, "1"), expected);

@@ -60,11 +60,21 @@ bool TestPlatform::VolumeSpace(const char* path, uint64_t* free_to_caller, uint6
 }
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "kalvex-ui-XXXXXX").string();
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  if (mkdtemp(buffer.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = buffer.data();
+  // A name no other test process can have made: create_directory fails on
+  // an existing folder, so a clash only costs another try.
+  static std::atomic<unsigned> made{0};
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::filesystem::path candidate =
+        std::filesystem::temp_directory_path() /
+        ("kalvex-ui-" + std::to_string(stamp % 1000000007) + "-" + std::to_string(made++));
+    std::error_code error;
+    if (std::filesystem::create_directory(candidate, error)) {
+      path_ = candidate;
+      return;
+    }
+  }
+  throw std::runtime_error("cannot make a temporary folder");
 }
 
 void MakeSparseFile(const std::filesystem::path& path, uint64_t bytes) {
