@@ -2,7 +2,7 @@
 
 #include "ui/layout/dialog_layout.h"
 #include "ui/main_dialog_model.h"
-#include "ui/win32/wide_text.h"
+#include "ui/win32/window_text.h"
 
 namespace kalvex::win32 {
 

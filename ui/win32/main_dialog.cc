@@ -3,7 +3,8 @@
 #include "ui/layout/dialog_layout.h"
 #include "ui/win32/about_dialog.h"
 #include "ui/win32/progress_dialog.h"
-#include "ui/win32/wide_text.h"
+#include "platform/win32/wide_path.h"
+#include "ui/win32/window_text.h"
 
 namespace kalvex::win32 {
 
@@ -179,9 +180,9 @@ void MainDialog::ShowMessage(const UserMessage& message) {
 }
 
 std::optional<std::string> MainDialog::PickFolder(const std::string& title) {
-  const std::optional<std::wstring> folder = services_.PickFolder(window_, Widen(title));
+  const std::optional<std::wstring> folder = services_.PickFolder(window_, Utf8ToWide(title));
   if (!folder) return std::nullopt;
-  return Narrow(*folder);
+  return WideToUtf8(*folder);
 }
 
 void MainDialog::RunProgress() {

@@ -3,7 +3,8 @@
 #include <commctrl.h>
 
 #include "ui/layout/dialog_layout.h"
-#include "ui/win32/wide_text.h"
+#include "platform/win32/wide_path.h"
+#include "ui/win32/window_text.h"
 
 namespace kalvex::win32 {
 
@@ -128,7 +129,7 @@ void ProgressDialog::Copy() {
   HWND report = GetDlgItem(window_, kReport);
   SendMessageW(report, EM_SETSEL, 0, 0xFFFF);
   SendMessageW(report, EM_SCROLLCARET, 0, 0);
-  const std::wstring text = Widen(model_.ClipboardText());
+  const std::wstring text = Utf8ToWide(model_.ClipboardText());
   if (!OpenClipboard(window_)) return;
   EmptyClipboard();
   const size_t bytes = (text.size() + 1) * sizeof(wchar_t);

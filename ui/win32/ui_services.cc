@@ -2,7 +2,7 @@
 
 #include <shlobj.h>
 
-#include "ui/win32/wide_text.h"
+#include "platform/win32/wide_path.h"
 
 namespace kalvex::win32 {
 
@@ -17,7 +17,7 @@ class SystemUiServices final : public UiServices {
  public:
   void ShowMessage(HWND owner, const UserMessage& message) override {
     const UINT icon = message.icon == MessageIcon::kWarning ? MB_ICONWARNING : MB_ICONERROR;
-    MessageBoxW(owner, Widen(message.text).c_str(), ProgramTitle().c_str(), MB_OK | icon);
+    MessageBoxW(owner, Utf8ToWide(message.text).c_str(), ProgramTitle().c_str(), MB_OK | icon);
   }
 
   std::optional<std::wstring> PickFolder(HWND owner, const std::wstring& title) override {

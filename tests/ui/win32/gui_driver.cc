@@ -6,7 +6,8 @@
 #include <fstream>
 
 #include "ui/layout/dialog_layout.h"
-#include "ui/win32/wide_text.h"
+#include "platform/win32/wide_path.h"
+#include "ui/win32/window_text.h"
 
 namespace kalvex::win32::testing {
 
@@ -143,7 +144,7 @@ std::string ClipboardText() {
     }
   }
   CloseClipboard();
-  return Narrow(text);
+  return WideToUtf8(text);
 }
 
 TempFolder::TempFolder()

@@ -18,7 +18,8 @@
 #include "ui/main_dialog_model.h"
 #include "ui/win32/main_dialog.h"
 #include "ui/win32/progress_dialog.h"
-#include "ui/win32/wide_text.h"
+#include "platform/win32/wide_path.h"
+#include "ui/win32/window_text.h"
 
 namespace kalvex::win32 {
 namespace {
@@ -81,7 +82,7 @@ TEST_F(MainWindowTest, PickedFolderIsShownAndACancelledPickerChangesNothing) {
   TempFolder folder;
   ChooseTarget(folder.Path());
   ASSERT_EQ(services_.picker_titles.size(), 1u);
-  EXPECT_EQ(Narrow(services_.picker_titles[0]), main_texts::kFolderPickerGerman);
+  EXPECT_EQ(WideToUtf8(services_.picker_titles[0]), main_texts::kFolderPickerGerman);
   EXPECT_EQ(Text(IDC_TARGET_LABEL), folder.Path().string());
   EXPECT_EQ(Text(IDC_TEST_DATA_LINE), "Keine Testdaten vorhanden.");
   EXPECT_EQ(Text(IDC_ALL_SPACE).rfind("gesamter freier Platz (", 0), 0u) << Text(IDC_ALL_SPACE);
@@ -111,7 +112,7 @@ TEST_F(MainWindowTest, LanguageSwitchRecaptionsControlsAndTheTargetLines) {
 
   services_.next_folder.reset();
   Click(window_, IDC_SELECT_TARGET);
-  EXPECT_EQ(Narrow(services_.picker_titles.back()), main_texts::kFolderPickerEnglish);
+  EXPECT_EQ(WideToUtf8(services_.picker_titles.back()), main_texts::kFolderPickerEnglish);
 
   Click(window_, IDC_GERMAN);
   EXPECT_EQ(Text(IDC_WRITE_VERIFY), "Schreiben + Prüfen");
@@ -139,7 +140,7 @@ TEST_F(MainWindowTest, SystemMenuEndsWithTheAboutEntryThatOpensTheAboutBox) {
   EXPECT_EQ(GetMenuItemID(menu, count - 1), static_cast<UINT>(IDM_ABOUT));
   wchar_t text[100] = {};
   GetMenuStringW(menu, count - 1, text, 100, MF_BYPOSITION);
-  EXPECT_EQ(Narrow(text), about_texts::kMenuEntry);
+  EXPECT_EQ(WideToUtf8(text), about_texts::kMenuEntry);
   MENUITEMINFOW separator = {};
   separator.cbSize = sizeof(separator);
   separator.fMask = MIIM_FTYPE;
