@@ -18,11 +18,15 @@ fi
 cmake --build "$build" --target kalvex_win32_screenshots -j2
 
 export WINEPREFIX="${WINEPREFIX:-$build/wineprefix}"
-export WINEDEBUG=-all
+export WINEDEBUG="${WINEDEBUG:--all}"
 wine=$(command -v wine || echo /usr/lib/wine/wine64)
 # Without a window manager on the virtual display, Wine draws the frames and
 # title bars itself only for windows it does not hand to one.
 "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
+# A Wine session started without a display (the line above, or any other
+# program of this prefix) can make no windows; the tool must start a new one.
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
+"$wineserver" -w
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
 

@@ -60,6 +60,9 @@ bool ShootLanguage(const std::filesystem::path& out, bool english) {
         },
         20000);
   }
+  // The message boxes, answered by the tool instead of shown.
+  for (const UserMessage& message : services.messages)
+    std::printf("message: %s\n", message.text.c_str());
   SendMessageW(window, WM_CLOSE, 0, 0);
   return ok;
 }
