@@ -209,6 +209,49 @@ TEST_F(MainWindowTest, WriteRunToItsReportThenDamagedDataTurnsTheVerifyRed) {
   EXPECT_EQ(Text(IDC_TEST_DATA_LINE), "Existing test data: 2 MByte.");
 }
 
+// Abort only asks the worker to stop; the dialog closes by itself once it
+// has, without a report and without an OK from the user.
+TEST(ProgressWindowTest, AbortKeepsTheDialogUntilTheWorkerStopsThenItClosesByItself) {
+  g_language = 0;
+  kalvex::testing::TestPlatform platform;
+  platform.SetVolume(1000, 1000);
+  platform.HoldAtWrite(1);
+  CTestEngine engine(platform);
+  ScriptedServices services;
+  TempFolder folder;
+  MainDialog dialog(engine, services);
+  HWND window = dialog.CreateModeless();
+  ASSERT_NE(window, nullptr);
+  services.next_folder = folder.Path().wstring();
+  Click(window, IDC_SELECT_TARGET);
+  Type(window, IDC_SIZE_EDIT, L"2");
+
+  bool held = false, open_after_abort = false;
+  std::string button_after_abort;
+  const bool opened = testing::WithModalDialog(
+      window, [&] { Click(window, IDC_WRITE_VERIFY); },
+      [](HWND progress) { return GetDlgItem(progress, IDC_BAR) != nullptr; },
+      [&](HWND progress) {
+        held = platform.WaitUntilHeld(60);
+        Click(progress, IDC_ABORT);
+        Click(progress, IDC_ABORT);  // twice is once
+        testing::PumpMessages();
+        open_after_abort = IsWindow(progress) && IsWindowVisible(progress);
+        button_after_abort = ItemText(progress, IDC_ABORT);
+        platform.Release();
+      },
+      60000);
+  // Click returned: the modal loop is over, the dialog closed by itself.
+  ASSERT_TRUE(opened);
+  EXPECT_TRUE(held);
+  EXPECT_TRUE(open_after_abort);
+  EXPECT_EQ(button_after_abort, "Abbrechen");
+  EXPECT_TRUE(IsWindowEnabled(window));
+  // The main window looked at the target again: the aborted run left a file.
+  EXPECT_NE(ItemText(window, IDC_TEST_DATA_LINE), "Keine Testdaten vorhanden.");
+  SendMessageW(window, WM_CLOSE, 0, 0);
+}
+
 TEST_F(MainWindowTest, EscapeClosesTheMainWindow) {
   SendMessageW(window_, WM_COMMAND, IDCANCEL, 0);
   EXPECT_FALSE(IsWindow(window_));
