@@ -1,6 +1,7 @@
-// Ctrl-C and SIGTERM during a run. The handler only counts the signals; the
-// waiting loop reads the count and asks the engine to stop, so no engine code
-// ever runs inside a signal handler.
+// Ctrl-C and SIGTERM during a run (on Windows: Ctrl-C, Ctrl-Break and the
+// closing of the console). The handler only counts them; the waiting loop
+// reads the count and asks the engine to stop, so no engine code ever runs
+// inside a signal handler. interrupt_posix.cc and interrupt_win32.cc.
 #pragma once
 
 namespace kalvex::cli {

@@ -128,7 +128,11 @@ const char* OutcomeName(Outcome outcome) {
 std::string IsoUtc(std::chrono::system_clock::time_point moment) {
   const std::time_t seconds = std::chrono::system_clock::to_time_t(moment);
   std::tm utc = {};
+#ifdef _WIN32
+  gmtime_s(&utc, &seconds);
+#else
   gmtime_r(&seconds, &utc);
+#endif
   char text[32];
   std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
   return text;

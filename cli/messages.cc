@@ -34,6 +34,18 @@ std::string UnknownCommandText(const std::string& typed,
   return text;
 }
 
+std::string NotOnThisSystemText(const std::string& command) {
+  return FormatText(kMessageChars,
+                    LangText("The command %s is not available on Windows: it reads what only "
+                             "Linux tells about media and devices. Give the drive or folder"
+                             " to test instead, for example: kalvex-cli test E:\\",
+                             "Der Befehl %s ist unter Windows nicht verfügbar: Er liest, was nur "
+                             "Linux über Datenträger und Geräte mitteilt. Bitte statt"
+                             " dessen das Laufwerk oder den Ordner angeben, zum Beispiel: "
+                             "kalvex-cli test E:\\"),
+                    command.c_str());
+}
+
 std::string FreeSpaceHintText(uint64_t free_mb) {
   return FormatText(999, LangText("Available: %llu MByte.", "Verfügbar: %llu MByte."),
                     Ull(free_mb));

@@ -22,6 +22,9 @@ std::string ChartWriteFailedText(const std::string& path);
 std::string MediaColumnText(int column);
 std::string NoMediaText(bool all);
 
+// list and probe on a system that has neither: command is "list" or "probe".
+std::string NotOnThisSystemText(const std::string& command);
+
 // clean.
 std::string NothingToCleanText();
 std::string CleanSummaryText(size_t files, uint64_t mbytes);

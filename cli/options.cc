@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "cli/console.h"
 #include "cli/exit_codes.h"
 #include "cli/messages.h"
 #include "engine/language.h"
@@ -33,6 +34,12 @@ constexpr const char* kExitFooter =
     "the live progress line go to standard error.\n"
     "The language follows --lang, else LC_ALL, LC_MESSAGES, LANG (first one set):\n"
     "German for values starting with \"de\", English otherwise.\n";
+
+#ifdef _WIN32
+constexpr bool kHasBlockDevices = false;
+#else
+constexpr bool kHasBlockDevices = true;
+#endif
 
 constexpr const char* kProbeExitFooter =
     "Exit status of probe:\n"
@@ -88,7 +95,13 @@ int LanguageFromLocale(const char* lc_all, const char* lc_messages, const char* 
 }
 
 int LanguageFromEnvironment() {
-  return LanguageFromLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+  const char* lc_all = std::getenv("LC_ALL");
+  const char* lc_messages = std::getenv("LC_MESSAGES");
+  const char* lang = std::getenv("LANG");
+  for (const char* value : {lc_all, lc_messages, lang}) {
+    if (value != nullptr && value[0] != '\0') return LanguageFromLocale(lc_all, lc_messages, lang);
+  }
+  return SystemLanguage();
 }
 
 std::optional<int> LanguageFromOption(const std::string& value) {
@@ -261,7 +274,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, int default_l
     if (probe->count("--backup") > 0) options.backup_path = backup_path;
     if (probe->count("--restore") > 0) options.restore_path = restore_path;
     if (probe->count("--json") > 0) options.json_path = json_path;
-    if (options.target.empty() && !options.restore_path) {
+    // Windows has no block devices to name: the command itself refuses there.
+    if (options.target.empty() && !options.restore_path && kHasBlockDevices) {
       result.exit_code = kExitRefused;
       result.err_text = "kalvex-cli: " + ProbeDeviceMissingText() + "\n";
       return result;

@@ -1,7 +1,5 @@
 #include "cli/run.h"
 
-#include <sys/stat.h>
-
 #include <cctype>
 #include <chrono>
 #include <filesystem>
@@ -18,6 +16,7 @@
 #include "cli/messages.h"
 #include "cli/probe_command.h"
 #include "cli/progress_line.h"
+#include "cli/utf8_path.h"
 #include "engine/text_format.h"
 #include "report/progress.h"
 #include "report/speed_chart.h"
@@ -146,30 +145,24 @@ bool HasTestFileExtension(const std::string& name) {
   return extension == ".kvx";
 }
 
-bool SameFile(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 // Writing the result to path would replace or add a test file of the target:
 // the path names an existing test file there (by any name or link), or a
 // new "*.kvx" in the target folder itself.
 bool EndangersTestData(const std::string& path, const std::string& target) {
   namespace fs = std::filesystem;
-  struct stat target_info = {}, file_info = {}, parent_info = {};
-  if (stat(target.c_str(), &target_info) != 0) return false;
-  if (stat(path.c_str(), &file_info) == 0) {
-    std::error_code ignored;
-    for (const auto& entry : fs::directory_iterator(target, ignored)) {
-      struct stat entry_info = {};
-      if (HasTestFileExtension(entry.path().filename().string()) &&
-          stat(entry.path().c_str(), &entry_info) == 0 && SameFile(entry_info, file_info))
+  std::error_code error;
+  const fs::path target_folder = Utf8Path(target);
+  if (!fs::exists(target_folder, error)) return false;
+  const fs::path where = Utf8Path(path);
+  if (fs::exists(where, error)) {
+    for (const auto& entry : fs::directory_iterator(target_folder, error)) {
+      if (HasTestFileExtension(Utf8Name(entry.path())) &&
+          fs::equivalent(entry.path(), where, error))
         return true;
     }
   }
-  const fs::path where(path);
   const fs::path parent = where.has_parent_path() ? where.parent_path() : fs::path(".");
-  return HasTestFileExtension(where.filename().string()) &&
-         stat(parent.c_str(), &parent_info) == 0 && SameFile(parent_info, target_info);
+  return HasTestFileExtension(Utf8Name(where)) && fs::equivalent(parent, target_folder, error);
 }
 
 // Where the JSON result goes, opened before the run so that a bad path
@@ -187,7 +180,7 @@ class JsonSink {
 
   bool Open() {
     if (!m_wanted || m_toStdout) return true;
-    m_file.open(m_path, std::ios::out | std::ios::trunc);
+    m_file.open(Utf8Path(m_path), std::ios::out | std::ios::trunc | std::ios::binary);
     return m_file.is_open();
   }
 
@@ -372,7 +365,7 @@ int RunTestOrVerify(const Options& options, Console& console, Platform& platform
   for (size_t i = 0; i < runs.size() && options.chart_path; ++i) {
     if (!runs[i].session) continue;
     const std::string path = ChartPath(*options.chart_path, i, runs.size());
-    std::ofstream chart(path, std::ios::out | std::ios::trunc);
+    std::ofstream chart(Utf8Path(path), std::ios::out | std::ios::trunc | std::ios::binary);
     chart << SpeedChartSvg(BuildSpeedChart(runs[i].session->Profile()));
     if (!chart) PrintError(console, ChartWriteFailedText(path));
   }
