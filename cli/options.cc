@@ -163,6 +163,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args, int default_l
       "(1.kvx, 2.kvx, ...) and reading them back.",
       "kalvex-cli"};
   app.require_subcommand(1);
+  // The options are the same on every system: "/x" is a path, never an
+  // option, even where CLI11 would read it as one by default (Windows).
+  app.allow_windows_style_options(false);
   app.footer(kExitFooter);
   app.set_version_flag("--version", std::string("kalvex-cli ") + kVersion,
                        "Print the program's version and exit");
