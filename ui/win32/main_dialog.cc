@@ -66,7 +66,7 @@ INT_PTR CALLBACK MainDialog::DialogProc(HWND window, UINT message, WPARAM wparam
   return result;
 }
 
-INT_PTR MainDialog::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+INT_PTR MainDialog::OnMessage(UINT message, WPARAM wparam, LPARAM /*lparam*/) {
   switch (message) {
     case WM_COMMAND:
       OnCommand(LOWORD(wparam), HIWORD(wparam));
@@ -78,7 +78,6 @@ INT_PTR MainDialog::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_QUERYDRAGICON:
       return reinterpret_cast<INT_PTR>(icon_);
     default:
-      (void)lparam;
       return FALSE;
   }
 }

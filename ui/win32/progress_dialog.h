@@ -13,8 +13,11 @@
 namespace kalvex::win32 {
 
 // Posted by the worker, through the model's done notifier, exactly once per
-// run; both parameters 0.
-constexpr UINT WM_TEST_DONE = WM_USER;
+// run; both parameters 0. Not WM_USER itself: a dialog receives WM_USER and
+// the next few as the dialog manager's DM_GETDEFID, DM_SETDEFID and
+// DM_REPOSITION, and DM_GETDEFID comes whenever the focus moves.
+constexpr UINT WM_TEST_DONE = WM_USER + 0x100;
+static_assert(WM_TEST_DONE == 0x0500);
 
 // The bar's colour once a run ended on a fault. A visual style draws the
 // error state of the bar in its own red and ignores this colour; without one

@@ -210,7 +210,9 @@ TEST_F(MainWindowTest, WriteRunToItsReportThenDamagedDataTurnsTheVerifyRed) {
 }
 
 // Abort only asks the worker to stop; the dialog closes by itself once it
-// has, without a report and without an OK from the user.
+// has, without a report and without an OK from the user. (A dialog that took
+// the wrong message for the run's end would hang here, waiting for the held
+// worker: the test's time limit catches that.)
 TEST(ProgressWindowTest, AbortKeepsTheDialogUntilTheWorkerStopsThenItClosesByItself) {
   g_language = 0;
   kalvex::testing::TestPlatform platform;
@@ -226,13 +228,18 @@ TEST(ProgressWindowTest, AbortKeepsTheDialogUntilTheWorkerStopsThenItClosesByIts
   Click(window, IDC_SELECT_TARGET);
   Type(window, IDC_SIZE_EDIT, L"2");
 
-  bool held = false, open_after_abort = false;
+  bool held = false, running_after_focus = false, open_after_abort = false;
   std::string button_after_abort;
   const bool opened = testing::WithModalDialog(
       window, [&] { Click(window, IDC_WRITE_VERIFY); },
       [](HWND progress) { return GetDlgItem(progress, IDC_BAR) != nullptr; },
       [&](HWND progress) {
         held = platform.WaitUntilHeld(60);
+        // The dialog manager's own messages are no end of the run: moving
+        // the focus asks DM_GETDEFID, a neighbour of WM_USER.
+        SendMessageW(progress, WM_NEXTDLGCTL, 0, FALSE);
+        SendMessageW(progress, DM_GETDEFID, 0, 0);
+        running_after_focus = ItemText(progress, IDC_ABORT) == "Abbrechen";
         Click(progress, IDC_ABORT);
         Click(progress, IDC_ABORT);  // twice is once
         testing::PumpMessages();
@@ -244,6 +251,7 @@ TEST(ProgressWindowTest, AbortKeepsTheDialogUntilTheWorkerStopsThenItClosesByIts
   // Click returned: the modal loop is over, the dialog closed by itself.
   ASSERT_TRUE(opened);
   EXPECT_TRUE(held);
+  EXPECT_TRUE(running_after_focus);
   EXPECT_TRUE(open_after_abort);
   EXPECT_EQ(button_after_abort, "Abbrechen");
   EXPECT_TRUE(IsWindowEnabled(window));
