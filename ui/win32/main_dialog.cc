@@ -1,9 +1,13 @@
 #include "ui/win32/main_dialog.h"
 
+#include <windowsx.h>
+
+#include "platform/win32/wide_path.h"
+#include "report/speed_chart.h"
 #include "ui/layout/dialog_layout.h"
 #include "ui/win32/about_dialog.h"
 #include "ui/win32/progress_dialog.h"
-#include "platform/win32/wide_path.h"
+#include "ui/win32/speed_chart_window.h"
 #include "ui/win32/window_text.h"
 
 namespace kalvex::win32 {
@@ -66,7 +70,7 @@ INT_PTR CALLBACK MainDialog::DialogProc(HWND window, UINT message, WPARAM wparam
   return result;
 }
 
-INT_PTR MainDialog::OnMessage(UINT message, WPARAM wparam, LPARAM /*lparam*/) {
+INT_PTR MainDialog::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_COMMAND:
       OnCommand(LOWORD(wparam), HIWORD(wparam));
@@ -75,6 +79,9 @@ INT_PTR MainDialog::OnMessage(UINT message, WPARAM wparam, LPARAM /*lparam*/) {
       return OnSysCommand(wparam) ? TRUE : FALSE;
     case WM_PAINT:
       return OnPaint() ? TRUE : FALSE;
+    case WM_CONTEXTMENU:
+      OnContextMenu(lparam);
+      return TRUE;
     case WM_QUERYDRAGICON:
       return reinterpret_cast<INT_PTR>(icon_);
     default:
@@ -117,6 +124,14 @@ void MainDialog::OnCommand(int id, int code) {
     Close();
     return;
   }
+  if (id == IDM_ABOUT) {
+    RunAboutDialog(window_);
+    return;
+  }
+  if (id == static_cast<int>(IDM_SPEED_CHART)) {
+    OpenSpeedChartWindow(engine_, window_);
+    return;
+  }
   if (code != BN_CLICKED) return;
   switch (id) {
     case kSelectTarget: model_.OnSelectTarget(*this); break;
@@ -137,6 +152,24 @@ bool MainDialog::OnSysCommand(WPARAM command) {
   if ((command & 0xFFF0) != IDM_ABOUT) return false;
   RunAboutDialog(window_);
   return true;
+}
+
+void MainDialog::OnContextMenu(LPARAM where) {
+  HMENU menu = CreatePopupMenu();
+  wchar_t about[100] = {};
+  if (LoadStringW(GetModuleHandleW(nullptr), IDS_ABOUT_MENU, about, 100) > 0)
+    AppendMenuW(menu, MF_STRING, IDM_ABOUT, about);
+  AppendMenuW(menu, MF_STRING, IDM_SPEED_CHART, Utf8ToWide(SpeedChartMenuText()).c_str());
+  POINT point = {GET_X_LPARAM(where), GET_Y_LPARAM(where)};
+  if (point.x == -1 && point.y == -1) {
+    // From the keyboard (Shift+F10): at the window's corner.
+    point = {0, 0};
+    ClientToScreen(window_, &point);
+  }
+  const int command = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, point.x, point.y, 0,
+                                     window_, nullptr);
+  DestroyMenu(menu);
+  if (command != 0) OnCommand(command, 0);
 }
 
 bool MainDialog::OnPaint() {

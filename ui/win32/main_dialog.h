@@ -33,6 +33,8 @@ class MainDialog : private MainDialogHost {
   void OnInitDialog();
   void OnCommand(int id, int code);
   bool OnSysCommand(WPARAM command);
+  // The window's context menu: the About entry and the speed chart.
+  void OnContextMenu(LPARAM where);
   bool OnPaint();
   void AddAboutToSystemMenu();
   void Close();

@@ -2,8 +2,12 @@
 
 #include <commctrl.h>
 
-#include "ui/layout/dialog_layout.h"
+#include <windowsx.h>
+
 #include "platform/win32/wide_path.h"
+#include "report/speed_chart.h"
+#include "ui/layout/dialog_layout.h"
+#include "ui/win32/speed_chart_window.h"
 #include "ui/win32/window_text.h"
 
 namespace kalvex::win32 {
@@ -38,6 +42,7 @@ std::string NoteText(const ProgressDialogModel& model) {
 
 ProgressDialog::ProgressDialog(CTestEngine& engine)
     : model_(engine),
+      engine_(engine),
       error_background_(RGB(kErrorReportBackground.red, kErrorReportBackground.green,
                             kErrorReportBackground.blue)) {}
 
@@ -73,6 +78,9 @@ INT_PTR ProgressDialog::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       return TRUE;
     case WM_COMMAND:
       OnCommand(LOWORD(wparam));
+      return TRUE;
+    case WM_CONTEXTMENU:
+      OnContextMenu(lparam);
       return TRUE;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
@@ -119,9 +127,27 @@ void ProgressDialog::OnCommand(int id) {
     case kCopy:
       Copy();
       break;
+    case IDM_SPEED_CHART:
+      // Live while the run goes on.
+      OpenSpeedChartWindow(engine_, window_);
+      break;
     default:
       break;
   }
+}
+
+void ProgressDialog::OnContextMenu(LPARAM where) {
+  HMENU menu = CreatePopupMenu();
+  AppendMenuW(menu, MF_STRING, IDM_SPEED_CHART, Utf8ToWide(SpeedChartMenuText()).c_str());
+  POINT point = {GET_X_LPARAM(where), GET_Y_LPARAM(where)};
+  if (point.x == -1 && point.y == -1) {
+    point = {0, 0};
+    ClientToScreen(window_, &point);
+  }
+  const int command = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, point.x, point.y, 0,
+                                     window_, nullptr);
+  DestroyMenu(menu);
+  if (command != 0) OnCommand(command);
 }
 
 void ProgressDialog::Copy() {

@@ -44,12 +44,15 @@ class ProgressDialog {
   void OnTimer();
   void OnTestDone();
   void OnCommand(int id);
+  // The dialog's context menu: the speed chart.
+  void OnContextMenu(LPARAM where);
   void Copy();
   INT_PTR OnCtlColor(HDC dc, HWND control);
   void Render();
   void RenderNote();
 
   ProgressDialogModel model_;
+  CTestEngine& engine_;
   HWND window_ = nullptr;
   // Light red, behind the report's characters once it shows a fault.
   COLORREF error_background_;

@@ -134,6 +134,34 @@ bool ProgressBarKeepsState() {
   return kept;
 }
 
+namespace {
+
+struct OwnedSearch {
+  HWND owner;
+  const wchar_t* class_name;
+  HWND found;
+};
+
+BOOL CALLBACK FindOwnedOfClass(HWND window, LPARAM search_address) {
+  auto& search = *reinterpret_cast<OwnedSearch*>(search_address);
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  if (GetWindow(window, GW_OWNER) == search.owner && IsWindowVisible(window) &&
+      std::wstring(name) == search.class_name) {
+    search.found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+HWND FindOwnedWindow(HWND owner, const wchar_t* class_name) {
+  OwnedSearch search = {owner, class_name, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), FindOwnedOfClass, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 std::string ClipboardText() {
   if (!OpenClipboard(nullptr)) return std::string();
   std::wstring text;

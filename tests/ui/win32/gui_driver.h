@@ -68,6 +68,10 @@ FinishedRun RunToEnd(HWND main_window, int start_id,
 // take PBM_SETSTATE but always answer PBST_NORMAL.
 bool ProgressBarKeepsState();
 
+// A visible top-level window of this thread with the given class, owned by
+// owner; nullptr when there is none.
+HWND FindOwnedWindow(HWND owner, const wchar_t* class_name);
+
 // The text on the clipboard, empty when there is none.
 std::string ClipboardText();
 

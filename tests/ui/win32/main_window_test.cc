@@ -18,6 +18,7 @@
 #include "ui/main_dialog_model.h"
 #include "ui/win32/main_dialog.h"
 #include "ui/win32/progress_dialog.h"
+#include "ui/win32/speed_chart_window.h"
 #include "platform/win32/wide_path.h"
 #include "ui/win32/window_text.h"
 
@@ -44,10 +45,8 @@ class MainWindowTest : public ::testing::Test {
     ASSERT_NE(window_, nullptr);
     testing::PumpMessages();
   }
-  void TearDown() override {
-    if (IsWindow(window_)) SendMessageW(window_, WM_CLOSE, 0, 0);
-    g_language = 0;
-  }
+  // The window goes with dialog_.
+  void TearDown() override { g_language = 0; }
 
   // The target reaches the window the way the folder picker's answer does.
   void ChooseTarget(const std::filesystem::path& folder) {
@@ -258,6 +257,19 @@ TEST(ProgressWindowTest, AbortKeepsTheDialogUntilTheWorkerStopsThenItClosesByIts
   // The main window looked at the target again: the aborted run left a file.
   EXPECT_NE(ItemText(window, IDC_TEST_DATA_LINE), "Keine Testdaten vorhanden.");
   SendMessageW(window, WM_CLOSE, 0, 0);
+}
+
+TEST_F(MainWindowTest, SpeedChartOpensFromTheMenuCommandAndGoesWithTheWindow) {
+  SendMessageW(window_, WM_COMMAND, IDM_SPEED_CHART, 0);
+  HWND chart = testing::FindOwnedWindow(window_, L"KalvexSpeedChart");
+  ASSERT_NE(chart, nullptr);
+  EXPECT_EQ(WindowText(chart), "Kalvex | Geschwindigkeitsverlauf");
+  testing::PumpMessages();  // it paints an empty chart
+  // The close box: the dialog manager posts itself the cancel command.
+  SendMessageW(window_, WM_CLOSE, 0, 0);
+  testing::PumpMessages();
+  EXPECT_FALSE(IsWindow(window_));
+  EXPECT_FALSE(IsWindow(chart));
 }
 
 TEST_F(MainWindowTest, EscapeClosesTheMainWindow) {

@@ -1,7 +1,8 @@
 // Renders the windows of Kalvex.exe as a user sees them, to BMP files for the
 // documentation (scripts/screenshots-windows.sh turns them into PNG): the
 // main window with a target, the progress dialog after a clean and after a
-// faulty run, in German and English, and the About box.
+// faulty run, the speed chart of the clean run, in German and English, and
+// the About box.
 //
 // Usage: kalvex_win32_screenshots OUT_DIR
 
@@ -17,6 +18,7 @@
 #include "tests/ui/win32/gui_driver.h"
 #include "ui/layout/dialog_layout.h"
 #include "ui/win32/main_dialog.h"
+#include "ui/win32/speed_chart_window.h"
 
 namespace {
 
@@ -47,6 +49,11 @@ bool ShootLanguage(const std::filesystem::path& out, bool english) {
     return [&, name](HWND progress) { ok = Shoot(progress, out / (name + suffix)) && ok; };
   };
   ok = RunToEnd(window, IDC_WRITE_VERIFY, shoot("progress-done")).seen && ok;
+  SendMessageW(window, WM_COMMAND, IDM_SPEED_CHART, 0);
+  if (HWND chart = FindOwnedWindow(window, L"KalvexSpeedChart")) {
+    ok = Shoot(chart, out / ("speed-chart" + suffix)) && ok;
+    DestroyWindow(chart);
+  }
   Damage(folder.Path() / "1.kvx", 0x1000, 512);
   ok = RunToEnd(window, IDC_VERIFY, shoot("progress-errors")).seen && ok;
 
