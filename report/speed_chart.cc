@@ -63,6 +63,14 @@ std::string Escape(const std::string& text) {
 
 }  // namespace
 
+std::string SpeedChartWindowTitle() {
+  return LangText("Kalvex | Speed chart", "Kalvex | Geschwindigkeitsverlauf");
+}
+
+std::string SpeedChartMenuText() {
+  return LangText("&Speed chart...", "&Geschwindigkeitsverlauf...");
+}
+
 SpeedChart BuildSpeedChart(const SpeedProfile& profile) {
   SpeedChart chart;
   chart.title = LangText("Speed over the position in the test data",

@@ -28,6 +28,11 @@ struct SpeedChart {
 
 SpeedChart BuildSpeedChart(const SpeedProfile& profile);
 
+// The chart window's title and the menu entry that opens it, in the current
+// language, for every desktop program.
+std::string SpeedChartWindowTitle();
+std::string SpeedChartMenuText();
+
 // A standalone SVG document of width × height pixels.
 std::string SpeedChartSvg(const SpeedChart& chart, int width = 800, int height = 400);
 

@@ -12,6 +12,7 @@
 
 #include "engine/engine.h"
 #include "kalvex_version.h"
+#include "ui/layout/dialog_layout.h"
 #include "ui/start_decision.h"
 #include "ui/target_info.h"
 
@@ -19,21 +20,21 @@ namespace kalvex {
 
 // Control ids of the main window. They name the controls in every front end.
 namespace main_ids {
-constexpr int kAllSpace = 1000;      // radio "all available space"
-constexpr int kOnly = 1001;          // radio "only"
-constexpr int kSelectTarget = 1002;  // push button
-constexpr int kSize = 1004;          // edit field, MByte
-constexpr int kWriteVerify = 1006;   // default push button
-constexpr int kVerify = 1007;        // push button
-constexpr int kEndless = 1008;       // check box
-constexpr int kTargetLabel = 1009;
-constexpr int kTestDataLine = 1018;
-constexpr int kRefresh = 1019;
-constexpr int kMByteLabel = 1020;
-constexpr int kGerman = 1022;   // language radio
-constexpr int kEnglish = 1023;  // language radio
-constexpr int kTargetGroup = 1024;
-constexpr int kSizeGroup = 1025;
+constexpr int kAllSpace = IDC_ALL_SPACE;          // radio "all available space"
+constexpr int kOnly = IDC_ONLY;                   // radio "only"
+constexpr int kSelectTarget = IDC_SELECT_TARGET;  // push button
+constexpr int kSize = IDC_SIZE_EDIT;               // edit field, MByte
+constexpr int kWriteVerify = IDC_WRITE_VERIFY;    // default push button
+constexpr int kVerify = IDC_VERIFY;               // push button
+constexpr int kEndless = IDC_ENDLESS;             // check box
+constexpr int kTargetLabel = IDC_TARGET_LABEL;
+constexpr int kTestDataLine = IDC_TEST_DATA_LINE;
+constexpr int kRefresh = IDC_REFRESH;
+constexpr int kMByteLabel = IDC_MBYTE_LABEL;
+constexpr int kGerman = IDC_GERMAN;    // language radio
+constexpr int kEnglish = IDC_ENGLISH;  // language radio
+constexpr int kTargetGroup = IDC_TARGET_GROUP;
+constexpr int kSizeGroup = IDC_SIZE_GROUP;
 }  // namespace main_ids
 
 // One entry of the caption table that a language switch renews, in the

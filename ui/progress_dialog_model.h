@@ -11,26 +11,27 @@
 
 #include "engine/engine.h"
 #include "report/progress.h"
+#include "ui/layout/dialog_layout.h"
 #include "ui/run_session.h"
 
 namespace kalvex {
 
 namespace progress_ids {
-constexpr int kAbort = 2;  // "Abort", "OK" once the run is over
-constexpr int kBar = 1010;
-constexpr int kReport = 1011;
-constexpr int kWriteMB = 1012;
-constexpr int kWriteTime = 1013;
-constexpr int kWriteRate = 1014;
-constexpr int kVerifyMB = 1015;
-constexpr int kVerifyTime = 1016;
-constexpr int kVerifyRate = 1017;
-constexpr int kWriteGroup = 1026;
-constexpr int kVerifyGroup = 1027;
-constexpr int kCopy = 1028;
+constexpr int kAbort = IDC_ABORT;  // "Abort", "OK" once the run is over
+constexpr int kBar = IDC_BAR;
+constexpr int kReport = IDC_REPORT;
+constexpr int kWriteMB = IDC_WRITE_MB;
+constexpr int kWriteTime = IDC_WRITE_TIME;
+constexpr int kWriteRate = IDC_WRITE_RATE;
+constexpr int kVerifyMB = IDC_VERIFY_MB;
+constexpr int kVerifyTime = IDC_VERIFY_TIME;
+constexpr int kVerifyRate = IDC_VERIFY_RATE;
+constexpr int kWriteGroup = IDC_WRITE_GROUP;
+constexpr int kVerifyGroup = IDC_VERIFY_GROUP;
+constexpr int kCopy = IDC_COPY;
 // Beside the report, below the dialog's fixed controls: where the data read
 // back came from, when the user must know it. Shown only when it has a text.
-constexpr int kNote = 1029;
+constexpr int kNote = IDC_NOTE;
 }  // namespace progress_ids
 
 enum class BarState { kNormal, kError };

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "ui/layout/dialog_layout.h"
 #include "ui/main_dialog_model.h"
 #include "ui/qt/app_icon.h"
 #include "ui/qt/dialog_units.h"
@@ -35,12 +36,12 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   QLabel* credit = MakeLine(this, "aboutIconLine", about_texts::kIconLine);
 
   const DialogUnits du(font());
-  setFixedSize(du.Size(260, 95));
-  du.Place(icon, 14, 14, 20, 20);
-  du.Place(product, 44, 14, 209, 8);
-  du.Place(rights, 44, 27, 178, 8);
-  du.Place(ok, 203, 74, 50, 14);
-  du.Place(credit, 44, 40, 135, 8);
+  setFixedSize(du.Size(SIZE_ABOUT));
+  du.Place(icon, LAYOUT_ABOUT_ICON);
+  du.Place(product, LAYOUT_ABOUT_PRODUCT);
+  du.Place(rights, LAYOUT_ABOUT_RIGHTS);
+  du.Place(ok, LAYOUT_ABOUT_OK);
+  du.Place(credit, LAYOUT_ABOUT_ICON_CREDIT);
 
   // A static icon shows the icon at its standard size from the top left.
   const int side = qMin(icon->width(), icon->height());

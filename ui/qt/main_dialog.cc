@@ -14,6 +14,7 @@
 #include <QValidator>
 #include <iterator>
 
+#include "ui/layout/dialog_layout.h"
 #include "ui/qt/about_dialog.h"
 #include "ui/qt/dialog_units.h"
 #include "ui/qt/speed_chart_window.h"
@@ -95,23 +96,23 @@ void MainDialog::CreateControls() {
   web_address_ = MakeLabel(this, QStringLiteral("webAddressLabel"));
 
   const DialogUnits du(font());
-  setFixedSize(du.Size(278, 143));
-  du.Place(select_target_, 195, 30, 66, 14);
-  du.Place(all_space_, 16, 80, 245, 10);
-  du.Place(only_, 16, 93, 37, 10);
-  du.Place(size_, 55, 91, 40, 14);
-  du.Place(endless_, 192, 125, 82, 9);
-  du.Place(write_verify_, 6, 121, 81, 14);
-  du.Place(verify_, 97, 121, 81, 14);
-  du.Place(size_group_, 7, 69, 264, 41);
-  du.Place(target_group_, 7, 23, 264, 43);
-  du.Place(target_label_, 16, 33, 170, 8);
-  du.Place(mbyte_label_, 97, 93, 21, 8);
-  du.Place(test_data_line_, 16, 51, 177, 8);
-  du.Place(refresh_, 195, 48, 67, 14);
-  du.Place(german_, 7, 7, 42, 10);
-  du.Place(english_, 56, 7, 38, 10);
-  du.Place(web_address_, 168, 7, 103, 8);
+  setFixedSize(du.Size(SIZE_MAIN));
+  du.Place(select_target_, LAYOUT_SELECT_TARGET);
+  du.Place(all_space_, LAYOUT_ALL_SPACE);
+  du.Place(only_, LAYOUT_ONLY);
+  du.Place(size_, LAYOUT_SIZE_EDIT);
+  du.Place(endless_, LAYOUT_ENDLESS);
+  du.Place(write_verify_, LAYOUT_WRITE_VERIFY);
+  du.Place(verify_, LAYOUT_VERIFY);
+  du.Place(size_group_, LAYOUT_SIZE_GROUP);
+  du.Place(target_group_, LAYOUT_TARGET_GROUP);
+  du.Place(target_label_, LAYOUT_TARGET_LABEL);
+  du.Place(mbyte_label_, LAYOUT_MBYTE_LABEL);
+  du.Place(test_data_line_, LAYOUT_TEST_DATA_LINE);
+  du.Place(refresh_, LAYOUT_REFRESH);
+  du.Place(german_, LAYOUT_GERMAN);
+  du.Place(english_, LAYOUT_ENGLISH);
+  du.Place(web_address_, LAYOUT_WEB_ADDRESS);
 
   // The group frames lie beneath the controls they surround.
   size_group_->lower();

@@ -13,6 +13,7 @@
 #include <QTextCharFormat>
 #include <QTextCursor>
 
+#include "ui/layout/dialog_layout.h"
 #include "ui/qt/desktop_notice.h"
 #include "ui/qt/dialog_units.h"
 #include "ui/qt/speed_chart_window.h"
@@ -44,9 +45,6 @@ QLabel* MakeLabel(QWidget* parent, int id) {
   label->setTextFormat(Qt::PlainText);
   return label;
 }
-
-// Dialog units of the note's area: room for six lines of text.
-constexpr int kNoteHeight = 52;
 
 // The error state of the bar: the chunk turns red.
 const QColor kErrorChunk(204, 32, 32);
@@ -80,21 +78,21 @@ void ProgressDialog::CreateControls() {
   note_ = MakeLabel(this, kNote);
 
   const DialogUnits du(font());
-  setFixedSize(du.Size(258, 180));
-  du.Place(abort_, 201, 159, 50, 14);
-  du.Place(bar_, 7, 137, 244, 14);
-  du.Place(report_, 7, 54, 244, 78);
-  du.Place(write_mb_, 12, 19, 103, 8);
-  du.Place(write_time_, 12, 29, 102, 8);
-  du.Place(write_rate_, 12, 39, 102, 8);
-  du.Place(write_group_, 7, 7, 119, 45);
-  du.Place(verify_group_, 131, 7, 119, 45);
-  du.Place(verify_mb_, 137, 18, 104, 8);
-  du.Place(verify_time_, 137, 28, 103, 8);
-  du.Place(verify_rate_, 137, 38, 104, 8);
-  du.Place(copy_, 7, 159, 103, 14);
+  setFixedSize(du.Size(SIZE_PROGRESS));
+  du.Place(abort_, LAYOUT_ABORT);
+  du.Place(bar_, LAYOUT_BAR);
+  du.Place(report_, LAYOUT_REPORT);
+  du.Place(write_mb_, LAYOUT_WRITE_MB);
+  du.Place(write_time_, LAYOUT_WRITE_TIME);
+  du.Place(write_rate_, LAYOUT_WRITE_RATE);
+  du.Place(write_group_, LAYOUT_WRITE_GROUP);
+  du.Place(verify_group_, LAYOUT_VERIFY_GROUP);
+  du.Place(verify_mb_, LAYOUT_VERIFY_MB);
+  du.Place(verify_time_, LAYOUT_VERIFY_TIME);
+  du.Place(verify_rate_, LAYOUT_VERIFY_RATE);
+  du.Place(copy_, LAYOUT_COPY);
   // Below everything the run's report fixes; the window grows for it.
-  du.Place(note_, 7, 180, 244, kNoteHeight);
+  du.Place(note_, LAYOUT_NOTE);
   note_->setWordWrap(true);
   note_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   note_->hide();
@@ -228,7 +226,8 @@ void ProgressDialog::Render() {
     note_->setText(note);
     note_->setVisible(!note.isEmpty());
     const DialogUnits du(font());
-    setFixedSize(du.Size(258, note.isEmpty() ? 180 : 180 + kNoteHeight + 4));
+    setFixedSize(du.Size(PROGRESS_WIDTH,
+                         PROGRESS_HEIGHT + (note.isEmpty() ? 0 : GROW_PROGRESS_NOTE)));
   }
 
   bar_->setValue(model_.BarPosition());

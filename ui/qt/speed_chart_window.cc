@@ -4,7 +4,6 @@
 #include <QPainterPath>
 #include <QVBoxLayout>
 
-#include "engine/language.h"
 
 namespace kalvex {
 
@@ -14,13 +13,9 @@ QString Text(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 
-QString SpeedChartTitle() {
-  return QString::fromUtf8(LangText("Kalvex | Speed chart", "Kalvex | Geschwindigkeitsverlauf"));
-}
+QString SpeedChartTitle() { return Text(SpeedChartWindowTitle()); }
 
-QString SpeedChartMenuEntry() {
-  return QString::fromUtf8(LangText("&Speed chart...", "&Geschwindigkeitsverlauf..."));
-}
+QString SpeedChartMenuEntry() { return Text(SpeedChartMenuText()); }
 
 SpeedChartView::SpeedChartView(QWidget* parent) : QWidget(parent) {
   setMinimumSize(480, 260);
