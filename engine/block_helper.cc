@@ -1,0 +1,63 @@
+#include "engine/block_helper.h"
+
+#include <system_error>
+
+namespace kalvex {
+
+BlockHelper::BlockHelper(Work work, void* context, Platform& platform)
+    : m_work(work), m_context(context) {
+  try {
+    m_thread = std::thread([this, &platform] { Run(platform); });
+  } catch (const std::system_error&) {
+    // No second thread: Hand works inline.
+  }
+}
+
+BlockHelper::~BlockHelper() {
+  if (!m_thread.joinable()) return;
+  {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_done.wait(lock, [this] { return m_block == nullptr; });
+    m_stop = true;
+  }
+  m_handed.notify_one();
+  m_thread.join();
+}
+
+void BlockHelper::Hand(uint8_t* block, uint64_t offset) {
+  if (!m_thread.joinable()) {
+    m_work(m_context, block, offset);
+    return;
+  }
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_block = block;
+    m_offset = offset;
+  }
+  m_handed.notify_one();
+}
+
+void BlockHelper::Wait() {
+  if (!m_thread.joinable()) return;
+  std::unique_lock<std::mutex> lock(m_mutex);
+  m_done.wait(lock, [this] { return m_block == nullptr; });
+}
+
+void BlockHelper::Run(Platform& platform) {
+  // As urgent as the pass's own thread, or the pass would wait for it.
+  platform.RaiseThreadPriority();
+  std::unique_lock<std::mutex> lock(m_mutex);
+  for (;;) {
+    m_handed.wait(lock, [this] { return m_block != nullptr || m_stop; });
+    if (m_block == nullptr) return;  // stopped, with nothing in hand
+    uint8_t* const block = m_block;
+    const uint64_t offset = m_offset;
+    lock.unlock();
+    m_work(m_context, block, offset);
+    lock.lock();
+    m_block = nullptr;
+    m_done.notify_one();
+  }
+}
+
+}  // namespace kalvex
