@@ -15,9 +15,9 @@ BlockHelper::BlockHelper(Work work, void* context, Platform& platform)
 
 BlockHelper::~BlockHelper() {
   if (!m_thread.joinable()) return;
+  Wait();
   {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_done.wait(lock, [this] { return m_block == nullptr; });
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_stop = true;
   }
   m_handed.notify_one();
@@ -40,6 +40,14 @@ void BlockHelper::Hand(uint8_t* block, uint64_t offset) {
 void BlockHelper::Wait() {
   if (!m_thread.joinable()) return;
   std::unique_lock<std::mutex> lock(m_mutex);
+  if (m_block != nullptr && !m_begun) {
+    uint8_t* const block = m_block;
+    const uint64_t offset = m_offset;
+    m_block = nullptr;
+    lock.unlock();
+    m_work(m_context, block, offset);
+    return;
+  }
   m_done.wait(lock, [this] { return m_block == nullptr; });
 }
 
@@ -52,10 +60,12 @@ void BlockHelper::Run(Platform& platform) {
     if (m_block == nullptr) return;  // stopped, with nothing in hand
     uint8_t* const block = m_block;
     const uint64_t offset = m_offset;
+    m_begun = true;
     lock.unlock();
     m_work(m_context, block, offset);
     lock.lock();
     m_block = nullptr;
+    m_begun = false;
     m_done.notify_one();
   }
 }

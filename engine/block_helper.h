@@ -26,7 +26,7 @@ class BlockHelper {
   // Starts the thread. When the system gives none, Hand does the work on the
   // caller's thread: the pass then runs as before, without overlap.
   BlockHelper(Work work, void* context, Platform& platform);
-  // Waits for the block in hand to be done, then ends the thread.
+  // Waits for the block in hand to be done (see Wait), then ends the thread.
   ~BlockHelper();
   BlockHelper(const BlockHelper&) = delete;
   BlockHelper& operator=(const BlockHelper&) = delete;
@@ -35,7 +35,9 @@ class BlockHelper {
   // been waited for, and neither side touches `block` until Wait returns.
   void Hand(uint8_t* block, uint64_t offset);
   // Returns once the block handed over last is done; at once if there is
-  // none. Everything the work did is then visible to the caller.
+  // none. Everything the work did is then visible to the caller. A block the
+  // thread has not begun yet (it was not given a core in time) is done here
+  // on the caller's thread instead: the pass never waits for the scheduler.
   void Wait();
 
  private:
@@ -48,6 +50,7 @@ class BlockHelper {
   std::condition_variable m_done;    // the block in hand is done
   uint8_t* m_block = nullptr;        // the block in hand; null when none
   uint64_t m_offset = 0;
+  bool m_begun = false;              // the thread works on m_block
   bool m_stop = false;
   std::thread m_thread;
 };

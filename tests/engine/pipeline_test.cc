@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <future>
 #include <random>
 #include <string>
 #include <thread>
@@ -254,17 +256,14 @@ TEST_F(PipelineTest, RandomDamageCountsAsThePerSectorModelSays) {
 // The helper thread on its own.
 struct Worked {
   std::vector<uint64_t> offsets;
-  std::vector<std::thread::id> threads;
 };
 
 void Record(void* context, uint8_t* block, uint64_t offset) {
-  auto* worked = static_cast<Worked*>(context);
   block[0] = static_cast<uint8_t>(offset);
-  worked->offsets.push_back(offset);
-  worked->threads.push_back(std::this_thread::get_id());
+  static_cast<Worked*>(context)->offsets.push_back(offset);
 }
 
-TEST(BlockHelperTest, WorksOnItsOwnThreadInOrderAndFinishesTheBlockInHand) {
+TEST(BlockHelperTest, WorksInOrderAndFinishesTheBlockInHand) {
   FaultPlatform platform;
   Worked worked;
   uint8_t blocks[2][8] = {};
@@ -280,7 +279,40 @@ TEST(BlockHelperTest, WorksOnItsOwnThreadInOrderAndFinishesTheBlockInHand) {
   for (uint64_t i = 0; i < 100; ++i) EXPECT_EQ(worked.offsets[i], i);
   EXPECT_EQ(blocks[0][0], 98);
   EXPECT_EQ(blocks[1][0], 99);
-  for (const std::thread::id& id : worked.threads) EXPECT_NE(id, std::this_thread::get_id());
+}
+
+// The block's work waits until the caller, back from Hand, lets it go on:
+// it can only finish when it runs beside the caller.
+struct Gate {
+  std::promise<void> begun;
+  std::shared_future<void> release;
+  bool released = false;
+  std::thread::id thread;
+};
+
+void WaitAtGate(void* context, uint8_t*, uint64_t) {
+  auto* gate = static_cast<Gate*>(context);
+  gate->thread = std::this_thread::get_id();
+  gate->begun.set_value();
+  gate->released = gate->release.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+}
+
+TEST(BlockHelperTest, TheWorkRunsBesideTheCaller) {
+  FaultPlatform platform;
+  std::promise<void> release;
+  Gate gate;
+  gate.release = release.get_future().share();
+  uint8_t block[8] = {};
+  {
+    BlockHelper helper(&WaitAtGate, &gate, platform);
+    helper.Hand(block, 0);
+    ASSERT_EQ(gate.begun.get_future().wait_for(std::chrono::seconds(60)),
+              std::future_status::ready);
+    release.set_value();
+    helper.Wait();
+    EXPECT_TRUE(gate.released);
+  }
+  EXPECT_NE(gate.thread, std::this_thread::get_id());
 }
 
 TEST(BlockHelperTest, WaitWithNothingInHandReturnsAndAnIdleHelperEnds) {
