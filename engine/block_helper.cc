@@ -24,15 +24,16 @@ BlockHelper::~BlockHelper() {
   m_thread.join();
 }
 
-void BlockHelper::Hand(uint8_t* block, uint64_t offset) {
+void BlockHelper::Hand(uint8_t* block, uint64_t offset, int64_t stamp) {
   if (!m_thread.joinable()) {
-    m_work(m_context, block, offset);
+    m_work(m_context, block, offset, stamp);
     return;
   }
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_block = block;
     m_offset = offset;
+    m_stamp = stamp;
   }
   m_handed.notify_one();
 }
@@ -43,9 +44,10 @@ void BlockHelper::Wait() {
   if (m_block != nullptr && !m_begun) {
     uint8_t* const block = m_block;
     const uint64_t offset = m_offset;
+    const int64_t stamp = m_stamp;
     m_block = nullptr;
     lock.unlock();
-    m_work(m_context, block, offset);
+    m_work(m_context, block, offset, stamp);
     return;
   }
   m_done.wait(lock, [this] { return m_block == nullptr; });
@@ -60,9 +62,10 @@ void BlockHelper::Run(Platform& platform) {
     if (m_block == nullptr) return;  // stopped, with nothing in hand
     uint8_t* const block = m_block;
     const uint64_t offset = m_offset;
+    const int64_t stamp = m_stamp;
     m_begun = true;
     lock.unlock();
-    m_work(m_context, block, offset);
+    m_work(m_context, block, offset, stamp);
     lock.lock();
     m_block = nullptr;
     m_begun = false;

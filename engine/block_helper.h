@@ -20,8 +20,9 @@ namespace kalvex {
 
 class BlockHelper {
  public:
-  // What the helper does with a block handed to it.
-  using Work = void (*)(void* context, uint8_t* block, uint64_t offset);
+  // What the helper does with a block handed to it: the block of the test
+  // data at `offset`, and the counter value `stamp` that came with it.
+  using Work = void (*)(void* context, uint8_t* block, uint64_t offset, int64_t stamp);
 
   // Starts the thread. When the system gives none, Hand does the work on the
   // caller's thread: the pass then runs as before, without overlap.
@@ -33,7 +34,7 @@ class BlockHelper {
 
   // Hands the block at `offset` over. The block handed over before must have
   // been waited for, and neither side touches `block` until Wait returns.
-  void Hand(uint8_t* block, uint64_t offset);
+  void Hand(uint8_t* block, uint64_t offset, int64_t stamp = 0);
   // Returns once the block handed over last is done; at once if there is
   // none. Everything the work did is then visible to the caller. A block the
   // thread has not begun yet (it was not given a core in time) is done here
@@ -50,6 +51,7 @@ class BlockHelper {
   std::condition_variable m_done;    // the block in hand is done
   uint8_t* m_block = nullptr;        // the block in hand; null when none
   uint64_t m_offset = 0;
+  int64_t m_stamp = 0;
   bool m_begun = false;              // the thread works on m_block
   bool m_stop = false;
   std::thread m_thread;

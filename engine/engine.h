@@ -5,7 +5,9 @@
 // and StartWorker, sets RequestAbort and copies the status with CopyStatus.
 // The worker thread runs the passes. They share only the RunStatus record
 // (under m_lock), the atomic abort flag and the texts, which the worker writes
-// before it notifies the end of the run.
+// before it notifies the end of the run. Each pass has one helper thread of
+// its own for the pattern work (BlockHelper): it fills the blocks to write,
+// or checks and counts the blocks read, and is gone when the pass returns.
 #pragma once
 
 #include <atomic>
@@ -152,8 +154,8 @@ class CTestEngine {
   void CheckBlockAt(const uint8_t* block, uint64_t offset);
   // The work of the passes' helper threads (BlockHelper): fill a block to be
   // written; check a block read and count it as verified.
-  static void FillForHelper(void* engine, uint8_t* block, uint64_t offset);
-  static void VerifyForHelper(void* engine, uint8_t* block, uint64_t offset);
+  static void FillForHelper(void* engine, uint8_t* block, uint64_t offset, int64_t unused);
+  static void VerifyForHelper(void* engine, uint8_t* block, uint64_t offset, int64_t read_at);
   void AddAliasedRun(uint64_t first_sector, uint64_t count);
   void FlushPendingAliased();
   RunError OpenTargetFolder(FolderHandle* folder);

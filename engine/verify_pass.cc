@@ -11,7 +11,10 @@ namespace kalvex {
 
 // A block is verified once it is checked: only then are its sectors and the
 // block itself counted, in that order, each under the lock as one update.
-void CTestEngine::VerifyForHelper(void* context, uint8_t* block, uint64_t offset) {
+// Its time is that of its read, taken by the reading thread: the reading
+// rate is the medium's, and the counter is only ever read by that thread.
+void CTestEngine::VerifyForHelper(void* context, uint8_t* block, uint64_t offset,
+                                  int64_t read_at) {
   CTestEngine& engine = *static_cast<CTestEngine*>(context);
   engine.CheckBlockAt(block, offset);
   // The block's own tally is still in place after the check.
@@ -24,7 +27,7 @@ void CTestEngine::VerifyForHelper(void* context, uint8_t* block, uint64_t offset
   SpeedProfile& profile = engine.m_profile;
   status.m_mbVerified = verified;
   status.m_lostBlocks += lost ? 1 : 0;
-  status.m_verifyLast = engine.m_platform.Counter();
+  status.m_verifyLast = read_at;
   if (verified % profile.step_mb == 0 && engine.m_verifySteps < profile.verify_done.size())
     profile.verify_done[engine.m_verifySteps++] = status.m_verifyLast;
 }
@@ -105,8 +108,9 @@ RunError CTestEngine::VerifyPass() {
         partial.path = m_fileName;
         return partial;
       }
+      const int64_t read_at = m_platform.Counter();
       checker.Wait();
-      checker.Hand(blocks[current], offset);
+      checker.Hand(blocks[current], offset, read_at);
       current ^= 1;
       offset += kBlockSize;
       ++verified;

@@ -8,7 +8,7 @@
 
 namespace kalvex {
 
-void CTestEngine::FillForHelper(void* engine, uint8_t* block, uint64_t offset) {
+void CTestEngine::FillForHelper(void* engine, uint8_t* block, uint64_t offset, int64_t) {
   static_cast<CTestEngine*>(engine)->FillBlockAt(block, offset);
 }
 

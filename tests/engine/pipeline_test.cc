@@ -256,11 +256,13 @@ TEST_F(PipelineTest, RandomDamageCountsAsThePerSectorModelSays) {
 // The helper thread on its own.
 struct Worked {
   std::vector<uint64_t> offsets;
+  std::vector<int64_t> stamps;
 };
 
-void Record(void* context, uint8_t* block, uint64_t offset) {
+void Record(void* context, uint8_t* block, uint64_t offset, int64_t stamp) {
   block[0] = static_cast<uint8_t>(offset);
   static_cast<Worked*>(context)->offsets.push_back(offset);
+  static_cast<Worked*>(context)->stamps.push_back(stamp);
 }
 
 TEST(BlockHelperTest, WorksInOrderAndFinishesTheBlockInHand) {
@@ -271,12 +273,15 @@ TEST(BlockHelperTest, WorksInOrderAndFinishesTheBlockInHand) {
     BlockHelper helper(&Record, &worked, platform);
     for (uint64_t i = 0; i < 100; ++i) {
       helper.Wait();
-      helper.Hand(blocks[i % 2], i);
+      helper.Hand(blocks[i % 2], i, static_cast<int64_t>(1000 + i));
     }
     // The last block is still in hand: the destructor waits for it.
   }
   ASSERT_EQ(worked.offsets.size(), 100u);
-  for (uint64_t i = 0; i < 100; ++i) EXPECT_EQ(worked.offsets[i], i);
+  for (uint64_t i = 0; i < 100; ++i) {
+    EXPECT_EQ(worked.offsets[i], i);
+    EXPECT_EQ(worked.stamps[i], static_cast<int64_t>(1000 + i));
+  }
   EXPECT_EQ(blocks[0][0], 98);
   EXPECT_EQ(blocks[1][0], 99);
 }
@@ -290,7 +295,7 @@ struct Gate {
   std::thread::id thread;
 };
 
-void WaitAtGate(void* context, uint8_t*, uint64_t) {
+void WaitAtGate(void* context, uint8_t*, uint64_t, int64_t) {
   auto* gate = static_cast<Gate*>(context);
   gate->thread = std::this_thread::get_id();
   gate->begun.set_value();
