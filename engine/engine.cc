@@ -16,13 +16,13 @@ CTestEngine::CTestEngine(Platform& platform) : m_platform(platform) {
   m_status.m_frequency = m_platform.CounterFrequency();
   // Without the buffer the program still starts; every run then ends at once
   // with kNoBuffer instead of touching the medium.
-  m_buffer = static_cast<uint8_t*>(AllocateAligned(kBlockSize));
+  m_buffer = static_cast<uint8_t*>(AllocateAligned(2 * kBlockSize));
 }
 
 CTestEngine::~CTestEngine() {
   JoinWorker();
   CloseRunFolder();
-  FreeAligned(m_buffer, kBlockSize);
+  FreeAligned(m_buffer, 2 * kBlockSize);
 }
 
 void CTestEngine::SetTargetPath(const char* path) {

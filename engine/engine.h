@@ -5,7 +5,9 @@
 // and StartWorker, sets RequestAbort and copies the status with CopyStatus.
 // The worker thread runs the passes. They share only the RunStatus record
 // (under m_lock), the atomic abort flag and the texts, which the worker writes
-// before it notifies the end of the run.
+// before it notifies the end of the run. Each pass has one helper thread of
+// its own for the pattern work (BlockHelper): it fills the blocks to write,
+// or checks and counts the blocks read, and is gone when the pass returns.
 #pragma once
 
 #include <atomic>
@@ -104,6 +106,7 @@ class CTestEngine {
   int32_t CompareSector(const uint64_t* words, uint64_t offset, uint64_t seed);
   void RecordFirstError(uint64_t offset, uint64_t expected, uint64_t found);
   void CheckBlock(uint64_t offset);
+  // The block FillBlock and CheckBlock work on.
   uint8_t* Buffer() { return m_buffer; }
 
   // --- Passes (worker thread, after PrepareRun). Each returns the error that
@@ -123,7 +126,8 @@ class CTestEngine {
   bool m_endlessVerify = false;
   bool UseAllSpace() const { return m_useAllSpace; }
 
-  // Aliased offsets found so far in the current verify pass (worker only).
+  // Aliased offsets found so far in the current verify pass (worker only;
+  // while a pass runs, its helper thread's).
   const OffsetSet& AliasedOffsets() const { return m_aliasedOffsets; }
   const char* FileName() const { return m_fileName; }
 
@@ -146,6 +150,12 @@ class CTestEngine {
                              uint64_t offset, const uint64_t* expected);
   uint64_t CheckDamagedSectors(const PatternKernels& kernels, const uint64_t* words,
                                uint64_t offset, uint64_t sectors, const uint64_t* own);
+  void FillBlockAt(uint8_t* block, uint64_t offset);
+  void CheckBlockAt(const uint8_t* block, uint64_t offset);
+  // The work of the passes' helper threads (BlockHelper): fill a block to be
+  // written; check a block read and count it as verified.
+  static void FillForHelper(void* engine, uint8_t* block, uint64_t offset, int64_t unused);
+  static void VerifyForHelper(void* engine, uint8_t* block, uint64_t offset, int64_t read_at);
   void AddAliasedRun(uint64_t first_sector, uint64_t count);
   void FlushPendingAliased();
   RunError OpenTargetFolder(FolderHandle* folder);
@@ -167,7 +177,9 @@ class CTestEngine {
   // test file of the run is created and opened in it.
   FolderHandle m_folder = kNoFolder;
   RunError m_folderError;  // why m_folder could not be opened
-  uint8_t* m_buffer = nullptr;  // kBlockSize bytes, page-aligned, owned
+  // Two blocks of kBlockSize bytes, page-aligned, owned: while a pass does
+  // I/O with one, its helper thread does the pattern work of the other.
+  uint8_t* m_buffer = nullptr;
 
   // Texts: written by the worker before it notifies, or by the user-interface
   // thread while no worker runs; m_textLock keeps a late reader safe anyway.
@@ -185,8 +197,9 @@ class CTestEngine {
   size_t m_writeSteps = 0, m_verifySteps = 0;
   std::atomic<bool> m_abort{false};
 
-  // Worker-only state of the current block's check: counts and the first
-  // mismatch are gathered here and published under m_lock once per block.
+  // The checking thread's state of the current block's check (the worker's,
+  // or its helper's during a verify pass): counts and the first mismatch are
+  // gathered here and published under m_lock once per block.
   struct BlockTally {
     uint64_t ok = 0, overwritten = 0, changed = 0, corrupted = 0;
     FirstError first;

@@ -3,8 +3,10 @@
 
 namespace kalvex {
 
-void CTestEngine::FillBlock(uint64_t offset) {
-  FillPatternRun(ActivePatternKernels(), reinterpret_cast<uint64_t*>(m_buffer), offset,
+void CTestEngine::FillBlock(uint64_t offset) { FillBlockAt(m_buffer, offset); }
+
+void CTestEngine::FillBlockAt(uint8_t* block, uint64_t offset) {
+  FillPatternRun(ActivePatternKernels(), reinterpret_cast<uint64_t*>(block), offset,
                  kSectorsPerBlock);
 }
 

@@ -107,10 +107,12 @@ void CTestEngine::FlushPendingAliased() {
   m_pendingAliasLength = 0;
 }
 
-void CTestEngine::CheckBlock(uint64_t offset) {
+void CTestEngine::CheckBlock(uint64_t offset) { CheckBlockAt(m_buffer, offset); }
+
+void CTestEngine::CheckBlockAt(const uint8_t* block, uint64_t offset) {
   m_tally = BlockTally();
   const PatternKernels& kernels = ActivePatternKernels();
-  const uint64_t* words = reinterpret_cast<const uint64_t*>(m_buffer);
+  const uint64_t* words = reinterpret_cast<const uint64_t*>(block);
   // The pattern of sector `done` at the top of each round.
   alignas(64) uint64_t own[kWordsPerSector];
   SectorPattern(offset, own);

@@ -3,10 +3,34 @@
 // position in the whole test data, and requires the amount read to be the
 // run's size. It never writes, truncates or deletes a file.
 
+#include "engine/block_helper.h"
 #include "engine/engine.h"
 #include "engine/pass_guard.h"
 
 namespace kalvex {
+
+// A block is verified once it is checked: only then are its sectors and the
+// block itself counted, in that order, each under the lock as one update.
+// Its time is that of its read, taken by the reading thread: the reading
+// rate is the medium's, and the counter is only ever read by that thread.
+void CTestEngine::VerifyForHelper(void* context, uint8_t* block, uint64_t offset,
+                                  int64_t read_at) {
+  CTestEngine& engine = *static_cast<CTestEngine*>(context);
+  engine.CheckBlockAt(block, offset);
+  // The block's own tally is still in place after the check.
+  const bool lost = engine.m_tally.ok == 0;
+  // The offsets of a pass are the bytes read before the block, so this is
+  // the count of blocks verified with it.
+  const uint64_t verified = offset / kBlockSize + 1;
+  std::lock_guard<std::mutex> guard(engine.m_lock);
+  RunStatus& status = engine.m_status;
+  SpeedProfile& profile = engine.m_profile;
+  status.m_mbVerified = verified;
+  status.m_lostBlocks += lost ? 1 : 0;
+  status.m_verifyLast = read_at;
+  if (verified % profile.step_mb == 0 && engine.m_verifySteps < profile.verify_done.size())
+    profile.verify_done[engine.m_verifySteps++] = status.m_verifyLast;
+}
 
 RunError CTestEngine::VerifyPass() {
   // Before the pass's clock starts: emptying caches may take a while.
@@ -38,7 +62,14 @@ RunError CTestEngine::VerifyPass() {
   if (m_folder == kNoFolder) return FolderError();
 
   uint64_t offset = 0;    // runs on across files: the position in the test data
-  uint64_t verified = 0;  // MByte, the worker's own copy of m_mbVerified
+  uint64_t verified = 0;  // MByte read and handed to the checker
+  // Each block read goes to the checker, which checks and counts it while
+  // the next one is read into the other block. Declared after the pass
+  // guard, so every block read is checked and counted before the guard
+  // closes the file and clears the running flag, on every way out.
+  uint8_t* const blocks[2] = {m_buffer, m_buffer + kBlockSize};
+  size_t current = 0;
+  BlockHelper checker(&VerifyForHelper, this, m_platform);
   for (uint64_t file_number = 1;; ++file_number) {
     if (!FormatTestFileName(file_number)) return TargetError(ErrorKind::kPathTooLong);
     if (!m_platform.FolderStillAt(m_folder, m_targetPath.c_str()))
@@ -63,7 +94,7 @@ RunError CTestEngine::VerifyPass() {
     for (;;) {
       if (m_abort.load()) return RunError();
       size_t got = 0;
-      if (!m_platform.Read(file, m_buffer, kBlockSize, &got, &error))
+      if (!m_platform.Read(file, blocks[current], kBlockSize, &got, &error))
         return SystemError(ErrorKind::kRead, m_fileName, error, m_platform, offset - file_start);
       if (got == 0) {
         pass.Abandon();
@@ -77,17 +108,12 @@ RunError CTestEngine::VerifyPass() {
         partial.path = m_fileName;
         return partial;
       }
-      CheckBlock(offset);
-      // The block's own tally is still in place after the check.
-      const bool lost = m_tally.ok == 0;
+      const int64_t read_at = m_platform.Counter();
+      checker.Wait();
+      checker.Hand(blocks[current], offset, read_at);
+      current ^= 1;
       offset += kBlockSize;
       ++verified;
-      std::lock_guard<std::mutex> guard(m_lock);
-      m_status.m_mbVerified = verified;
-      m_status.m_lostBlocks += lost ? 1 : 0;
-      m_status.m_verifyLast = m_platform.Counter();
-      if (verified % m_profile.step_mb == 0 && m_verifySteps < m_profile.verify_done.size())
-        m_profile.verify_done[m_verifySteps++] = m_status.m_verifyLast;
     }
   }
 }

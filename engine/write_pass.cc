@@ -2,10 +2,15 @@
 // shorter), created new, filled block by block, flushed and closed one after
 // another. Nothing already on the medium is opened for writing.
 
+#include "engine/block_helper.h"
 #include "engine/engine.h"
 #include "engine/pass_guard.h"
 
 namespace kalvex {
+
+void CTestEngine::FillForHelper(void* engine, uint8_t* block, uint64_t offset, int64_t) {
+  static_cast<CTestEngine*>(engine)->FillBlockAt(block, offset);
+}
 
 void CTestEngine::SetPassRunning(bool* flag, bool running) {
   std::lock_guard<std::mutex> guard(m_lock);
@@ -45,6 +50,14 @@ RunError CTestEngine::WritePass() {
 
   uint64_t offset = 0;
   uint64_t written = 0;  // MByte, the worker's own copy of m_mbWritten
+  // The block at `offset` is in blocks[current], or on its way there from
+  // the filler; the other block is the filler's for the block after it.
+  // Declared after the pass guard, so it is joined before the guard closes
+  // the file and clears the running flag.
+  uint8_t* const blocks[2] = {m_buffer, m_buffer + kBlockSize};
+  size_t current = 0;
+  BlockHelper filler(&FillForHelper, this, m_platform);
+  filler.Hand(blocks[current], offset);
   auto medium_full = [&] {
     RunError error;
     error.kind = ErrorKind::kMediumFull;
@@ -69,8 +82,11 @@ RunError CTestEngine::WritePass() {
     const uint64_t file_end = offset + kFileSize;
     while (offset < file_end && offset < total) {
       if (m_abort.load()) return RunError();
-      FillBlock(offset);
-      if (!m_platform.Write(file, m_buffer, kBlockSize, &error)) {
+      filler.Wait();
+      // The next block is made while this one is written. It may never be
+      // written (an error, an abort, a full medium); it is never counted.
+      if (offset + kBlockSize < total) filler.Hand(blocks[current ^ 1], offset + kBlockSize);
+      if (!m_platform.Write(file, blocks[current], kBlockSize, &error)) {
         if (m_useAllSpace && m_platform.IsDiskFull(error)) {
           if (!CutSizeAtFullMedium(written)) return medium_full();
           total = offset;  // flush and close this file, create no further one
@@ -80,6 +96,7 @@ RunError CTestEngine::WritePass() {
                            offset - file_start);
       }
       offset += kBlockSize;
+      current ^= 1;
       ++written;
       std::lock_guard<std::mutex> guard(m_lock);
       m_status.m_mbWritten = written;
