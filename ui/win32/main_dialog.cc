@@ -43,35 +43,29 @@ MainDialog::~MainDialog() {
 
 void MainDialog::RunModal() {
   modal_ = true;
-  DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN), nullptr, DialogProc,
-                  reinterpret_cast<LPARAM>(this));
+  DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN), nullptr,
+                  RouteDialogMessage<MainDialog>, reinterpret_cast<LPARAM>(this));
   window_ = nullptr;
 }
 
 HWND MainDialog::CreateModeless() {
   modal_ = false;
   return CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN), nullptr,
-                            DialogProc, reinterpret_cast<LPARAM>(this));
+                            RouteDialogMessage<MainDialog>, reinterpret_cast<LPARAM>(this));
 }
 
-INT_PTR CALLBACK MainDialog::DialogProc(HWND window, UINT message, WPARAM wparam,
-                                        LPARAM lparam) {
-  if (message == WM_INITDIALOG) {
-    auto* self = reinterpret_cast<MainDialog*>(lparam);
-    SetWindowLongPtrW(window, DWLP_USER, lparam);
-    self->window_ = window;
-    self->OnInitDialog();
-    return TRUE;
-  }
-  auto* self = reinterpret_cast<MainDialog*>(GetWindowLongPtrW(window, DWLP_USER));
-  if (self == nullptr) return FALSE;
-  const INT_PTR result = self->OnMessage(message, wparam, lparam);
-  if (message == WM_NCDESTROY) self->window_ = nullptr;
-  return result;
+void MainDialog::Attach(HWND window) {
+  window_ = window;
+  OnInitDialog();
 }
 
 INT_PTR MainDialog::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
+    case WM_NCDESTROY:
+      // The last message of the window: the destructor must not destroy it
+      // a second time.
+      window_ = nullptr;
+      return FALSE;
     case WM_COMMAND:
       OnCommand(LOWORD(wparam), HIWORD(wparam));
       return TRUE;

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "ui/win32/dialog_proc.h"
 #include "engine/engine.h"
 #include "ui/main_dialog_model.h"
 #include "ui/win32/ui_services.h"
@@ -28,7 +29,9 @@ class MainDialog : private MainDialogHost {
   MainDialogModel& Model() { return model_; }
 
  private:
-  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  template <class Dialog>
+  friend INT_PTR CALLBACK RouteDialogMessage(HWND, UINT, WPARAM, LPARAM);
+  void Attach(HWND window);
   INT_PTR OnMessage(UINT message, WPARAM wparam, LPARAM lparam);
   void OnInitDialog();
   void OnCommand(int id, int code);

@@ -48,24 +48,15 @@ ProgressDialog::ProgressDialog(CTestEngine& engine)
 
 int ProgressDialog::RunModal(HWND owner) {
   const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROGRESS),
-                                         owner, DialogProc, reinterpret_cast<LPARAM>(this));
+                                         owner, RouteDialogMessage<ProgressDialog>,
+                                         reinterpret_cast<LPARAM>(this));
   window_ = nullptr;
   return static_cast<int>(result);
 }
 
-INT_PTR CALLBACK ProgressDialog::DialogProc(HWND window, UINT message, WPARAM wparam,
-                                            LPARAM lparam) {
-  if (message == WM_INITDIALOG) {
-    auto* self = reinterpret_cast<ProgressDialog*>(lparam);
-    SetWindowLongPtrW(window, DWLP_USER, lparam);
-    self->window_ = window;
-    self->OnInitDialog();
-    // The focus goes to Abort, the first control.
-    return TRUE;
-  }
-  auto* self = reinterpret_cast<ProgressDialog*>(GetWindowLongPtrW(window, DWLP_USER));
-  if (self == nullptr) return FALSE;
-  return self->OnMessage(message, wparam, lparam);
+void ProgressDialog::Attach(HWND window) {
+  window_ = window;
+  OnInitDialog();
 }
 
 INT_PTR ProgressDialog::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "ui/win32/dialog_proc.h"
 #include "engine/engine.h"
 #include "ui/progress_dialog_model.h"
 
@@ -38,7 +39,9 @@ class ProgressDialog {
   const ProgressDialogModel& Model() const { return model_; }
 
  private:
-  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  template <class Dialog>
+  friend INT_PTR CALLBACK RouteDialogMessage(HWND, UINT, WPARAM, LPARAM);
+  void Attach(HWND window);
   INT_PTR OnMessage(UINT message, WPARAM wparam, LPARAM lparam);
   void OnInitDialog();
   void OnTimer();
