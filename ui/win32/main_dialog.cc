@@ -1,12 +1,11 @@
 #include "ui/win32/main_dialog.h"
 
-#include <windowsx.h>
-
 #include "platform/win32/wide_path.h"
 #include "report/speed_chart.h"
 #include "ui/layout/dialog_layout.h"
 #include "ui/win32/about_dialog.h"
 #include "ui/win32/progress_dialog.h"
+#include "ui/win32/popup_menu.h"
 #include "ui/win32/speed_chart_window.h"
 #include "ui/win32/window_text.h"
 
@@ -154,15 +153,7 @@ void MainDialog::OnContextMenu(LPARAM where) {
   if (LoadStringW(GetModuleHandleW(nullptr), IDS_ABOUT_MENU, about, 100) > 0)
     AppendMenuW(menu, MF_STRING, IDM_ABOUT, about);
   AppendMenuW(menu, MF_STRING, IDM_SPEED_CHART, Utf8ToWide(SpeedChartMenuText()).c_str());
-  POINT point = {GET_X_LPARAM(where), GET_Y_LPARAM(where)};
-  if (point.x == -1 && point.y == -1) {
-    // From the keyboard (Shift+F10): at the window's corner.
-    point = {0, 0};
-    ClientToScreen(window_, &point);
-  }
-  const int command = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, point.x, point.y, 0,
-                                     window_, nullptr);
-  DestroyMenu(menu);
+  const int command = TrackContextMenu(window_, menu, where);
   if (command != 0) OnCommand(command, 0);
 }
 

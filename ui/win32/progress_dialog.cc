@@ -2,11 +2,10 @@
 
 #include <commctrl.h>
 
-#include <windowsx.h>
-
 #include "platform/win32/wide_path.h"
 #include "report/speed_chart.h"
 #include "ui/layout/dialog_layout.h"
+#include "ui/win32/popup_menu.h"
 #include "ui/win32/speed_chart_window.h"
 #include "ui/win32/window_text.h"
 
@@ -130,14 +129,7 @@ void ProgressDialog::OnCommand(int id) {
 void ProgressDialog::OnContextMenu(LPARAM where) {
   HMENU menu = CreatePopupMenu();
   AppendMenuW(menu, MF_STRING, IDM_SPEED_CHART, Utf8ToWide(SpeedChartMenuText()).c_str());
-  POINT point = {GET_X_LPARAM(where), GET_Y_LPARAM(where)};
-  if (point.x == -1 && point.y == -1) {
-    point = {0, 0};
-    ClientToScreen(window_, &point);
-  }
-  const int command = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, point.x, point.y, 0,
-                                     window_, nullptr);
-  DestroyMenu(menu);
+  const int command = TrackContextMenu(window_, menu, where);
   if (command != 0) OnCommand(command);
 }
 
